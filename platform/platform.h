@@ -7,7 +7,8 @@
 // natively; the tests add an in-memory fake). No system header is seen here.
 //
 // Rules that hold for every operation:
-// - No operation throws, except std::bad_alloc when memory runs out.
+// - No operation throws, except std::bad_alloc when memory runs out; closing
+//   and removing a file never throw, so that cleanup always runs.
 // - A path of 260 code units or more (MAX_PATH with its NUL) is refused by
 //   every operation that takes one, as Windows refuses it.
 // - After a failure nothing has changed that the caller can see, unless the
@@ -95,10 +96,10 @@ class Platform {
 
   // Closes the file; the handle is gone whatever the result. False when the
   // system reports a failure of the close.
-  virtual bool CloseFile(FileHandle file) = 0;
+  virtual bool CloseFile(FileHandle file) noexcept = 0;
 
   // Removes a file that is not open. False on failure.
-  virtual bool RemoveFile(const std::u16string& path) = 0;
+  virtual bool RemoveFile(const std::u16string& path) noexcept = 0;
 
   // Standard UTF-8; an unpaired surrogate becomes U+FFFD. False on failure.
   virtual bool ToUtf8(const std::u16string& text, std::string* utf8) = 0;

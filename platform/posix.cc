@@ -168,10 +168,14 @@ class PosixPlatform : public Platform {
     return true;
   }
 
-  bool CloseFile(FileHandle file) override { return close(static_cast<int>(file)) == 0; }
+  bool CloseFile(FileHandle file) noexcept override { return close(static_cast<int>(file)) == 0; }
 
-  bool RemoveFile(const std::u16string& path) override {
-    return !TooLong(path) && unlink(ToNative(path).c_str()) == 0;
+  bool RemoveFile(const std::u16string& path) noexcept override {
+    try {
+      return !TooLong(path) && unlink(ToNative(path).c_str()) == 0;
+    } catch (...) {  // no memory for the native path
+      return false;
+    }
   }
 
   bool ToUtf8(const std::u16string& text, std::string* utf8) override {

@@ -60,7 +60,10 @@ std::vector<std::u16string> Components(const std::u16string& path) {
 
 }  // namespace
 
-FakePlatform::FakePlatform() : top_(new Node) { top_->folder = true; }
+FakePlatform::FakePlatform() : top_(new Node) {
+  top_->folder = true;
+  calls_.reserve(1 << 16);  // counting a call must not allocate, not even in a close
+}
 FakePlatform::~FakePlatform() = default;
 
 bool FakePlatform::Fails(Call call) {
@@ -189,6 +192,7 @@ void FakePlatform::ListFolder(const std::u16string& pattern, const ListEntry& ea
 }
 
 FileHandle FakePlatform::CreateFile(const std::u16string& path) {
+  create_attempts.push_back(path);
   if (Fails(Call::kCreate) || path.size() >= kMaxPath) return kInvalidFile;
   const std::vector<std::u16string> parts = Components(path);
   if (parts.empty()) return kInvalidFile;
@@ -204,13 +208,23 @@ FileHandle FakePlatform::CreateFile(const std::u16string& path) {
     if (file->folder || in_use || (file->attributes & refused)) return kInvalidFile;
     file->bytes.clear();
     file->attributes = 0;
+    handles_[next_handle_] = file;
   } else {
-    parent->children.emplace_back(new Node);
-    file = parent->children.back().get();
-    file->name = parts.back();
-    file->id = next_id_++;
+    // Everything that allocates comes first, so that running out of memory
+    // leaves neither a file nor a handle.
+    std::unique_ptr<Node> made(new Node);
+    made->name = parts.back();
+    made->id = next_id_++;
+    file = made.get();
+    handles_[next_handle_] = nullptr;
+    try {
+      parent->children.push_back(std::move(made));
+    } catch (...) {
+      handles_.erase(next_handle_);
+      throw;
+    }
+    handles_[next_handle_] = file;
   }
-  handles_[next_handle_] = file;
   return next_handle_++;
 }
 
@@ -232,14 +246,21 @@ bool FakePlatform::WriteFile(FileHandle handle, const char* data, uint32_t size,
   return true;
 }
 
-bool FakePlatform::CloseFile(FileHandle handle) {
+bool FakePlatform::CloseFile(FileHandle handle) noexcept {
   const bool fails = Fails(Call::kClose);
   const bool known = handles_.erase(handle) == 1;
   return known && !fails;
 }
 
-bool FakePlatform::RemoveFile(const std::u16string& path) {
-  if (Fails(Call::kRemove)) return false;
+bool FakePlatform::RemoveFile(const std::u16string& path) noexcept {
+  try {
+    return !Fails(Call::kRemove) && Remove(path);
+  } catch (...) {  // no memory to find the file
+    return false;
+  }
+}
+
+bool FakePlatform::Remove(const std::u16string& path) {
   const size_t cut = path.find_last_of(u"\\/");
   Node* parent = cut == std::u16string::npos ? nullptr : Find(path.substr(0, cut), true);
   Node* file = parent ? Find(path, false) : nullptr;

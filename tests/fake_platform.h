@@ -60,6 +60,7 @@ class FakePlatform : public platform::Platform {
   uint32_t write_cap = UINT32_MAX;  // the most bytes one write takes
   std::set<int> zero_writes;        // the writes (from 1) that take nothing
   uint64_t disk_free = UINT64_MAX;  // a write that does not fit fails
+  std::vector<std::u16string> create_attempts;  // every path a create was asked for
   int open_files() const { return static_cast<int>(handles_.size()); }
 
   // The countdown: call number k (from 1) fails in the given way.
@@ -80,8 +81,8 @@ class FakePlatform : public platform::Platform {
   platform::FileHandle CreateFile(const std::u16string& path) override;
   bool WriteFile(platform::FileHandle file, const char* data, uint32_t size,
                  uint32_t* written) override;
-  bool CloseFile(platform::FileHandle file) override;
-  bool RemoveFile(const std::u16string& path) override;
+  bool CloseFile(platform::FileHandle file) noexcept override;
+  bool RemoveFile(const std::u16string& path) noexcept override;
   bool ToUtf8(const std::u16string& text, std::string* utf8) override;
   bool ListProcesses(const ProcessEntry& each) override;
   bool WriteStdout(const std::u16string& text) override;
@@ -92,6 +93,7 @@ class FakePlatform : public platform::Platform {
   Node* Find(const std::u16string& path, bool follow_last, int depth = 0);
   Node* Make(const std::u16string& path, bool folder, uint32_t attributes);
   bool Fails(Call call);
+  bool Remove(const std::u16string& path);
 
   std::unique_ptr<Node> top_;
   uint64_t next_id_ = 1;

@@ -1,1 +1,332 @@
-print("TODO")
+#!/usr/bin/env python3
+"""Runs the real program as a caller does and checks every manifest it leaves.
+
+  e2e.py --program build/native/korvane-register
+  e2e.py --windows --program korvane-register.exe --helper test_helper.exe --wine scripts/wine-run
+
+Natively the user's application data is $APPDATA; under Wine it is the
+prefix's own folder, C:\\users\\<user>\\AppData\\Roaming.
+"""
+import argparse
+import os
+import pwd
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import xml.dom.minidom
+
+ARGS = None
+NAME = "ExportToKorvane.addin"
+STATUS = {0: 0, -1: 255, -2: 254, -3: 253, -4: 252}
+
+
+def expected_manifest(assembly, icon, text, desc):
+    """The manifest's bytes, for values that need no escaping."""
+    lines = [
+        '<?xml version="1.0" encoding="utf-8"?>',
+        "<RevitAddIns>",
+        '  <AddIn Type="Command">',
+        "    <Assembly>%s</Assembly>" % assembly,
+        "    <ClientId>5b8e2c71-9d4a-4e63-b0f2-7a1c36d9e845</ClientId>",
+        "    <FullClassName>Kestrun.Command</FullClassName>",
+        "    <Text>%s</Text>" % text,
+        "    <Description>%s</Description>" % desc,
+        "    <VisibilityMode>NotVisibleInFamily</VisibilityMode>",
+        "    <VendorId>ADSK</VendorId>",
+        "    <VendorDescription>Quadrelle, www.quadrelle.com</VendorDescription>",
+        "    <LargeImage>%s</LargeImage>" % icon,
+        "  </AddIn>",
+        "</RevitAddIns>",
+    ]
+    return b"\xef\xbb\xbf" + "".join(l + "\r\n" for l in lines).encode("utf-8")
+
+
+def parsed_values(data):
+    """The four values, as an XML parser reads them."""
+    assert data.startswith(b"\xef\xbb\xbf")
+    doc = xml.dom.minidom.parseString(data)
+    get = lambda tag: "".join(n.data for n in doc.getElementsByTagName(tag)[0].childNodes)
+    return [get(t) for t in ("Assembly", "LargeImage", "Text", "Description")]
+
+
+class Machine:
+    """Where the program runs: paths as it sees them, and how it is started."""
+
+    def __init__(self, work):
+        self.work = work
+
+    def start(self, exe, args, **kw):
+        return subprocess.Popen(self.command(exe, args), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, env=self.env(), **kw)
+
+    def run(self, exe, args, user=None):
+        command = self.command(exe, args)
+        if user:
+            command = ["runuser", "-u", user, "--"] + command
+        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              env=self.env(), timeout=120)
+        return done.returncode, done.stdout
+
+
+class Native(Machine):
+    windows = False
+
+    def __init__(self, work):
+        super().__init__(work)
+        self.app_data = os.path.join(work, "home", "AppData", "Roaming")
+        os.makedirs(self.app_data)
+
+    def env(self):
+        return dict(os.environ, APPDATA=self.app_data)
+
+    def command(self, exe, args):
+        return [exe] + list(args)
+
+    def program_path(self, native):  # how the program writes a path
+        return native.replace("/", "\\")
+
+    def install(self, folder):
+        os.makedirs(folder, exist_ok=True)
+        exe = os.path.join(folder, "korvane-register")
+        shutil.copy(ARGS.program, exe)
+        return exe
+
+
+class Wine(Machine):
+    windows = True
+
+    def __init__(self, work):
+        super().__init__(work)
+        self.prefix = os.environ["WINEPREFIX"]
+        user = pwd.getpwuid(os.getuid()).pw_name
+        self.app_data = os.path.join(self.prefix, "drive_c", "users", user, "AppData", "Roaming")
+
+    def env(self):
+        return dict(os.environ, WINEDEBUG="-all")
+
+    def command(self, exe, args):
+        return [ARGS.wine, exe] + list(args)
+
+    def program_path(self, native):
+        drive_c = os.path.join(self.prefix, "drive_c")
+        if native.startswith(drive_c):
+            return "C:" + native[len(drive_c):].replace("/", "\\")
+        return "Z:" + native.replace("/", "\\")
+
+    def install(self, folder):
+        os.makedirs(folder, exist_ok=True)
+        exe = os.path.join(folder, "korvane-register.exe")
+        shutil.copy(ARGS.program, exe)
+        return exe
+
+
+class EndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="korvane-e2e-")
+        os.chmod(self.work, 0o755)
+        self.m = Wine(self.work) if ARGS.windows else Native(self.work)
+        self.addins = os.path.join(self.m.app_data, "Autodesk", "Revit", "Addins")
+        shutil.rmtree(os.path.join(self.m.app_data, "Autodesk"), ignore_errors=True)
+        # A folder with a blank in its name, where the program's defaults come from.
+        base = os.path.join(self.m.app_data, "..", "..") if ARGS.windows else self.work
+        self.setup = os.path.normpath(os.path.join(base, "Korvane Setup"))
+        self.exe = self.m.install(self.setup)
+
+    def tearDown(self):
+        subprocess.run(["chmod", "-R", "u+w", self.work], check=False)
+        shutil.rmtree(self.work, ignore_errors=True)
+        shutil.rmtree(os.path.join(self.m.app_data, "Autodesk"), ignore_errors=True)
+        shutil.rmtree(self.setup, ignore_errors=True)
+
+    def tree(self, *folders):
+        for f in folders:
+            os.makedirs(os.path.join(self.addins, *f.split("/")), exist_ok=True)
+
+    def manifest(self, folder):
+        with open(os.path.join(self.addins, *folder.split("/"), NAME), "rb") as f:
+            return f.read()
+
+    def written(self):
+        found = []
+        for top, _, files in os.walk(self.addins):
+            found += [os.path.relpath(os.path.join(top, f), self.addins) for f in files if f == NAME]
+        return sorted(found)
+
+    def run_program(self, *args, user=None):
+        return self.m.run(self.exe, args, user=user)
+
+    def assert_status(self, got, code):
+        self.assertEqual(got, STATUS[code], "expected exit code %d" % code)
+
+    def defaults(self, version):
+        setup = self.m.program_path(self.setup)
+        return expected_manifest(setup + "\\Kestrun%d.dll" % version, setup + "\\export.png",
+                                 "Korvane Interface", "Communication Addin between Revit and Korvane")
+
+    def test_no_argument_registers_every_version_folder_from_the_own_folder(self):
+        self.tree("2022", "Vendor/2023", "2022/2021", "2020", "2027", ".hidden/2024", "2024.1")
+        with open(os.path.join(self.addins, "2025"), "w") as f:
+            f.write("a plain file")
+        status, out = self.run_program()
+        self.assert_status(status, 0)
+        self.assertEqual(out, b"")
+        self.assertEqual(self.written(), sorted(["2022/" + NAME, "Vendor/2023/" + NAME, "2022/2021/" + NAME]))
+        for folder, version in (("2022", 2022), ("Vendor/2023", 2023), ("2022/2021", 2021)):
+            self.assertEqual(self.manifest(folder), self.defaults(version))
+
+    def test_one_argument_is_the_setup_folder(self):
+        self.tree("2026")
+        # No blank: Wine would quote it and double the trailing backslash.
+        setup = "C:\\Korvane\\" if ARGS.windows else "/opt/Korvane/"
+        status, _ = self.run_program(setup)
+        self.assert_status(status, 0)
+        shown = setup  # taken verbatim, "/" and all
+        self.assertEqual(self.manifest("2026"),
+                         expected_manifest(shown + "\\Kestrun2026.dll", shown + "\\export.png",
+                                           "Korvane Interface",
+                                           "Communication Addin between Revit and Korvane"))
+
+    def test_four_arguments_with_non_ascii_and_xml_special_text(self):
+        self.tree("2024", "2025")
+        values = ["C:\\R&D\\K\u00f6rvane\\Kestrun.dll", "C:\\R&D\\i<c>on.png",
+                  "Korvane \u00e9t\u00e9 \U0001F600", "Says a < b & 'c' &amp; \u4e2d\u6587"]
+        status, _ = self.run_program(*values)
+        self.assert_status(status, 0)
+        for version in (2024, 2025):
+            got = parsed_values(self.manifest(str(version)))
+            meant = values[1:3] + ["Says a < b & 'c' & \u4e2d\u6587"]
+            self.assertEqual(got, ["C:\\R&D\\K\u00f6rvane\\Kestrun%d.dll" % version] + meant)
+
+    def test_bad_calls_end_with_minus_four_and_touch_nothing(self):
+        self.tree("2022")
+        for args in (["a", "b"], ["a", "b", "c"], ["a", "b", "c", "d", "e"], ["a", "", "b", "c"]):
+            with self.subTest(args=args):
+                status, out = self.run_program(*args)
+                self.assert_status(status, -4)
+                self.assertEqual(out, b"")
+                self.assertEqual(self.written(), [])
+
+    def test_missing_and_empty_root_end_with_minus_two(self):
+        status, _ = self.run_program()
+        self.assert_status(status, -2)
+        self.tree("")
+        status, _ = self.run_program()
+        self.assert_status(status, -2)
+        self.tree("Vendor/2019")
+        status, _ = self.run_program()
+        self.assert_status(status, -2)
+        self.assertEqual(self.written(), [])
+
+    def test_a_manifest_path_that_is_a_folder_gives_minus_one(self):
+        self.tree("2021", "2022/" + NAME, "2023")
+        status, _ = self.run_program()
+        self.assert_status(status, -1)
+        self.assertEqual(self.manifest("2021"), self.defaults(2021))
+        self.assertEqual(self.manifest("2023"), self.defaults(2023))
+        self.assertTrue(os.path.isdir(os.path.join(self.addins, "2022", NAME)))
+
+    def test_an_old_longer_manifest_is_replaced_and_other_files_stay(self):
+        self.tree("2022")
+        with open(os.path.join(self.addins, "2022", NAME), "wb") as f:
+            f.write(b"x" * 10000)
+        with open(os.path.join(self.addins, "2022", "Other.addin"), "wb") as f:
+            f.write(b"other")
+        status, _ = self.run_program()
+        self.assert_status(status, 0)
+        self.assertEqual(self.manifest("2022"), self.defaults(2022))
+        with open(os.path.join(self.addins, "2022", "Other.addin"), "rb") as f:
+            self.assertEqual(f.read(), b"other")
+
+    def test_a_read_only_manifest_is_left_unchanged(self):
+        if os.getuid() != 0:
+            self.skipTest("needs root to run the program as another user")
+        if ARGS.windows:
+            self.skipTest("Wine's prefix belongs to the user who made it")
+        user = "korvane-test"
+        if subprocess.run(["id", user], capture_output=True).returncode != 0:
+            subprocess.run(["useradd", "--no-create-home", user], check=True)
+        self.tree("2021", "2022")
+        old = os.path.join(self.addins, "2022", NAME)
+        with open(old, "wb") as f:
+            f.write(b"old")
+        subprocess.run(["chown", "-R", user, self.work], check=True)
+        os.chmod(old, 0o444)
+        status, _ = self.run_program(user=user)
+        self.assert_status(status, -1)
+        with open(old, "rb") as f:
+            self.assertEqual(f.read(), b"old")
+        self.assertEqual(self.manifest("2021"), self.defaults(2021))
+
+    def hold(self, args, ready):
+        """Starts a second process and waits until it is ready."""
+        release = os.path.join(self.work, "release")
+        process = self.m.start(args[0], args[1:] + [self.m.program_path(ready),
+                                                   self.m.program_path(release)])
+        for _ in range(600):
+            if os.path.exists(ready) or process.poll() is not None:
+                break
+            time.sleep(0.05)
+        self.assertTrue(os.path.exists(ready), "the second process did not start")
+
+        def stop():
+            open(release, "w").close()
+            process.wait(timeout=60)
+            os.remove(release)
+        return stop
+
+    def test_a_manifest_held_open_by_another_process_gives_minus_one(self):
+        if not ARGS.windows:
+            self.skipTest("POSIX has no share modes")
+        self.tree("2021", "2022", "2023")
+        held = os.path.join(self.addins, "2022", NAME)
+        stop = self.hold([ARGS.helper, "hold", self.m.program_path(held)],
+                         os.path.join(self.work, "ready"))
+        try:
+            status, _ = self.run_program()
+        finally:
+            stop()
+        self.assert_status(status, -1)
+        self.assertEqual(self.manifest("2021"), self.defaults(2021))
+        self.assertEqual(self.manifest("2023"), self.defaults(2023))
+        self.assertEqual(self.manifest("2022"), b"")
+
+    def test_a_running_host_gives_minus_three_then_zero_once_it_ends(self):
+        self.tree("2022")
+        host_dir = os.path.join(self.work, "Autodesk Revit")
+        os.makedirs(host_dir)
+        host = os.path.join(host_dir, "Revit.exe")
+        if ARGS.windows:
+            shutil.copy(ARGS.helper, host)
+            stop = self.hold([host, "run"], os.path.join(self.work, "ready"))
+        else:
+            # The process list shows the executable's name, so the host is one.
+            shutil.copy(shutil.which("sleep"), host)
+            process = subprocess.Popen([host, "60"])
+            stop = lambda: (process.kill(), process.wait())
+        try:
+            status, _ = self.run_program()
+            self.assert_status(status, -3)
+            self.assertEqual(self.manifest("2022"), self.defaults(2022))
+        finally:
+            stop()
+        status, _ = self.run_program()
+        self.assert_status(status, 0)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--windows", action="store_true")
+    parser.add_argument("--helper")
+    parser.add_argument("--wine")
+    ARGS, rest = parser.parse_known_args()
+    ARGS.program = os.path.abspath(ARGS.program)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
