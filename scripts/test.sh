@@ -26,3 +26,16 @@ ctest --preset windows
 
 echo "== checks of the shipped .exe"
 bash scripts/check-exe.sh build/windows/korvane-register.exe
+
+echo "== the native program once under valgrind"
+tree=$(mktemp -d /tmp/korvane-valgrind.XXXXXX)
+mkdir -p "$tree/Autodesk/Revit/Addins/"{2021,Vendor/2022,.hidden/2023}
+APPDATA="$tree" valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=all \
+  build/native/korvane-register "$tree/K.dll" "$tree/i.png" "Text" "Desc" || [ $? -ne 99 ] || exit 1
+[ -s "$tree/Autodesk/Revit/Addins/Vendor/2022/ExportToKorvane.addin" ]
+rm -rf "$tree"
+echo "valgrind: no error"
+
+echo "== fuzzing, ${KORVANE_FUZZ_SECONDS:-30}s a target"
+bash scripts/fuzz.sh "${KORVANE_FUZZ_SECONDS:-30}"
+echo "all tests passed"
