@@ -51,8 +51,8 @@ bool NeedsQuotes(const std::u16string& word) {
   return false;
 }
 
-// The attribute word of an entry whose lstat is `link` and, when it is a link,
-// whose target's stat is `target`.
+// The attribute word of an entry: `st` describes what it names (a link's
+// target, when it is a link that resolves).
 uint32_t AttributesOf(const std::string& name, const std::string& path, const struct stat& st,
                       bool is_link) {
   uint32_t attributes = 0;
