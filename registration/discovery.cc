@@ -1,6 +1,8 @@
 #include "registration/discovery.h"
 
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "registration/constants.h"
 
@@ -38,36 +40,67 @@ namespace {
 
 class FolderScan {
  public:
-  explicit FolderScan(Platform& os) : os_(os) {}
+  FolderScan(Platform& os, std::vector<std::u16string>& slt) : os_(os), slt_(slt) {}
 
-  void GetSubDirs(const std::u16string& sRootDir, std::vector<std::u16string>& slt) {
-    if (!FirstVisit(sRootDir)) return;
-    std::vector<std::u16string> sltSub;
+  void ScanRoot(const std::u16string& sRootDir) {
+    root_ = sRootDir;
+    GetSubDirs(sRootDir, kRootPosition, false);
+  }
+
+ private:
+  static constexpr size_t kRootPosition = static_cast<size_t>(-1);
+
+  // sRootDir is a copy: slt_ grows below and may move the text it came from.
+  // `position` is where it stands in slt_; `is_link` whether the listing
+  // showed it as a link.
+  void GetSubDirs(const std::u16string sRootDir, size_t position, bool is_link) {
+    if (!FirstVisit(sRootDir, position, is_link)) return;
+    std::vector<std::pair<size_t, bool>> sltSub;  // positions in slt_, and links
     const std::u16string sSearchPath = AddDirSeparator(sRootDir);
     os_.ListFolder(sSearchPath + u'*', [&](const std::u16string& name, uint32_t attributes) {
       if (attributes & (platform::kAttrHidden | platform::kAttrSystem)) return;
       if (!(attributes & platform::kAttrDirectory) || name == u"." || name == u"..") return;
-      slt.push_back(sSearchPath + name);
-      sltSub.push_back(slt.back());
+      sltSub.emplace_back(slt_.size(), (attributes & platform::kAttrReparsePoint) != 0);
+      slt_.push_back(sSearchPath + name);
     });
-    for (const std::u16string& sub : sltSub) GetSubDirs(sub, slt);
+    for (const auto& [sub, link] : sltSub) GetSubDirs(slt_[sub], sub, link);
   }
 
- private:
-  // A folder whose identity can't be read counts as new.
-  bool FirstVisit(const std::u16string& folder) {
+  // Only a link can lead back to a folder already descended into, so folders
+  // are told apart by identity only from the first link on; those descended
+  // into before it are identified then. A tree without links thus costs no
+  // identity at all. A folder whose identity can't be read counts as new.
+  bool FirstVisit(const std::u16string& folder, size_t position, bool is_link) {
+    if (!links_met_) {
+      if (!is_link) {
+        unidentified_.push_back(position);
+        return true;
+      }
+      links_met_ = true;
+      for (size_t p : unidentified_) Identify(p == kRootPosition ? root_ : slt_[p]);
+      std::vector<size_t>().swap(unidentified_);
+    }
+    return Identify(folder);
+  }
+
+  // Whether the folder is new; it is remembered from now on.
+  bool Identify(const std::u16string& folder) {
     platform::FolderId id;
     return !os_.GetFolderId(folder, &id) || visited_.insert(id).second;
   }
 
   Platform& os_;
+  std::vector<std::u16string>& slt_;
+  std::u16string root_;
+  bool links_met_ = false;
+  std::vector<size_t> unidentified_;  // positions in slt_ of folders descended into
   std::set<platform::FolderId> visited_;
 };
 
 }  // namespace
 
 void GetSubDirs(Platform& os, const std::u16string& sRootDir, std::vector<std::u16string>& slt) {
-  FolderScan(os).GetSubDirs(sRootDir, slt);
+  FolderScan(os, slt).ScanRoot(sRootDir);
 }
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/fake_platform.h"
 #include "tests/test_util.h"
 
@@ -111,6 +113,15 @@ TEST(GetSubDirs, NeverDescendsIntoTheSameFolderTwice) {
       // descended into again.
       kRoot + u"2022\\deep\\deeper\\back\\2023"};
   EXPECT_EQ(dirs, expected);
+}
+
+TEST(GetSubDirs, AsksNoFolderIdentityInATreeWithoutLinks) {
+  // Only a link can lead back, and asking costs an open of every folder.
+  fake::FakePlatform os;
+  os.AddFolder(kRoot + u"2022\\deep");
+  os.AddFolder(kRoot + u"Vendor\\2023");
+  EXPECT_EQ(Scan(os).size(), 4u);
+  EXPECT_EQ(std::count(os.calls().begin(), os.calls().end(), fake::Call::kFolderId), 0);
 }
 
 TEST(AddinRoot, NeedsTheApplicationDataFolder) {

@@ -19,6 +19,10 @@ long g_allocations = 0;
 
 }  // namespace
 
+// These replace the global operators, so malloc and free pair up here; GCC
+// can't see that and warns of a mismatch.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t size) {
   ++g_allocations;
   if (g_allocations_left > 0 && --g_allocations_left == 0) throw std::bad_alloc();
@@ -43,6 +47,7 @@ void Build(FakePlatform& os) {
   os.AddFolder(kAddins + u"\\Hidden", platform::kAttrHidden);
   os.AddFolder(kAddins + u"\\Hidden\\2025");
   os.AddFile(kAddins + u"\\2021\\Other.addin", "other");
+  os.AddLink(kAddins + u"\\Vendor\\Back", kAddins);  // makes the scan tell folders apart
   os.command_line = u"k \"C:\\K\u00f6rvane\\K.dll\" C:\\K\\i.png \"B\u00e9 \U0001F600\" \"D & <d>\"";
   os.processes = {u"explorer.exe"};
 }
@@ -79,11 +84,15 @@ void CheckInvariants(FakePlatform& os, int32_t code) {
   if (code == 0 || code == registration::c_RevitRuns || code == registration::c_NoProperFolder) {
     EXPECT_FALSE(missing);
   }
-  if (missing && code != registration::c_Failed) EXPECT_EQ(code, registration::c_CouldNotWriteFile);
+  if (missing && code != registration::c_Failed) {
+    EXPECT_EQ(code, registration::c_CouldNotWriteFile);
+  }
   // At most one line, and one only for an unexpected failure.
   const size_t breaks = std::count(os.stdout_text.begin(), os.stdout_text.end(), u'\n');
   EXPECT_LE(breaks, 1u);
-  if (breaks == 1) EXPECT_TRUE(code == registration::c_Failed || code == registration::c_CouldNotWriteFile);
+  if (breaks == 1) {
+    EXPECT_TRUE(code == registration::c_Failed || code == registration::c_CouldNotWriteFile);
+  }
 }
 
 TEST(FaultInjection, TheCleanRunWritesEveryVersionFolder) {

@@ -88,6 +88,15 @@ class Native(Machine):
     def program_path(self, native):  # how the program writes a path
         return native.replace("/", "\\")
 
+    def setup_folder(self):  # where an installer puts the program
+        return os.path.join(self.work, "Korvane Setup")
+
+    def for_user(self, user):
+        return self  # the user gets the work folder, which holds everything
+
+    def close(self):
+        pass
+
     def install(self, folder):
         os.makedirs(folder, exist_ok=True)
         exe = os.path.join(folder, "korvane-register")
@@ -98,14 +107,36 @@ class Native(Machine):
 class Wine(Machine):
     windows = True
 
-    def __init__(self, work):
+    def __init__(self, work, prefix=None, user=None):
         super().__init__(work)
-        self.prefix = os.environ["WINEPREFIX"]
-        user = pwd.getpwuid(os.getuid()).pw_name
-        self.app_data = os.path.join(self.prefix, "drive_c", "users", user, "AppData", "Roaming")
+        self.prefix = prefix or os.environ["WINEPREFIX"]
+        self.user = user
+        name = user or pwd.getpwuid(os.getuid()).pw_name
+        self.app_data = os.path.join(self.prefix, "drive_c", "users", name, "AppData", "Roaming")
 
     def env(self):
-        return dict(os.environ, WINEDEBUG="-all")
+        return dict(os.environ, WINEDEBUG="-all", WINEPREFIX=self.prefix)
+
+    def setup_folder(self):
+        return os.path.join(self.prefix, "drive_c", "Korvane Setup")
+
+    def for_user(self, user):
+        """A prefix of the user's own: Wine runs only in a prefix that
+        belongs to the user who runs it."""
+        prefix = os.path.join(self.work, "prefix-of-" + user)
+        os.mkdir(prefix)
+        shutil.chown(prefix, user)
+        machine = Wine(self.work, prefix, user)
+        machine.as_user(["/usr/lib/wine/wine64", "wineboot", "-i"])
+        return machine
+
+    def close(self):
+        if self.user:
+            self.as_user(["/usr/lib/wine/wineserver64", "-k"])
+
+    def as_user(self, command):
+        subprocess.run(["runuser", "-u", self.user, "--"] + command, env=self.env(),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
 
     def command(self, exe, args):
         return [ARGS.wine, exe] + list(args)
@@ -131,8 +162,7 @@ class EndToEnd(unittest.TestCase):
         self.addins = os.path.join(self.m.app_data, "Autodesk", "Revit", "Addins")
         shutil.rmtree(os.path.join(self.m.app_data, "Autodesk"), ignore_errors=True)
         # A folder with a blank in its name, where the program's defaults come from.
-        base = os.path.join(self.m.app_data, "..", "..") if ARGS.windows else self.work
-        self.setup = os.path.normpath(os.path.join(base, "Korvane Setup"))
+        self.setup = self.m.setup_folder()
         self.exe = self.m.install(self.setup)
 
     def tearDown(self):
@@ -161,8 +191,9 @@ class EndToEnd(unittest.TestCase):
     def assert_status(self, got, code):
         self.assertEqual(got, STATUS[code], "expected exit code %d" % code)
 
-    def defaults(self, version):
-        setup = self.m.program_path(self.setup)
+    def defaults(self, version, machine=None, setup=None):
+        machine = machine or self.m
+        setup = machine.program_path(setup or self.setup)
         return expected_manifest(setup + "\\Kestrun%d.dll" % version, setup + "\\export.png",
                                  "Korvane Interface", "Communication Addin between Revit and Korvane")
 
@@ -228,6 +259,16 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(self.manifest("2023"), self.defaults(2023))
         self.assertTrue(os.path.isdir(os.path.join(self.addins, "2022", NAME)))
 
+    def test_links_back_into_the_tree_end_the_scan(self):
+        self.tree("2021", "Vendor/2022", "Vendor/Deep")
+        os.symlink("..", os.path.join(self.addins, "Vendor", "Back"))
+        os.symlink(os.path.join(self.addins, "Vendor"), os.path.join(self.addins, "Vendor", "Deep", "Up"))
+        status, _ = self.run_program()
+        self.assert_status(status, 0)
+        self.assertEqual(self.written(), sorted(["2021/" + NAME, "Vendor/2022/" + NAME]))
+        self.assertEqual(self.manifest("2021"), self.defaults(2021))
+        self.assertEqual(self.manifest("Vendor/2022"), self.defaults(2022))
+
     def test_an_old_longer_manifest_is_replaced_and_other_files_stay(self):
         self.tree("2022")
         with open(os.path.join(self.addins, "2022", NAME), "wb") as f:
@@ -241,24 +282,32 @@ class EndToEnd(unittest.TestCase):
             self.assertEqual(f.read(), b"other")
 
     def test_a_read_only_manifest_is_left_unchanged(self):
+        # Root may write a read-only file, so the program runs as another user.
         if os.getuid() != 0:
             self.skipTest("needs root to run the program as another user")
-        if ARGS.windows:
-            self.skipTest("Wine's prefix belongs to the user who made it")
         user = "korvane-test"
         if subprocess.run(["id", user], capture_output=True).returncode != 0:
             subprocess.run(["useradd", "--no-create-home", user], check=True)
-        self.tree("2021", "2022")
-        old = os.path.join(self.addins, "2022", NAME)
-        with open(old, "wb") as f:
-            f.write(b"old")
-        subprocess.run(["chown", "-R", user, self.work], check=True)
-        os.chmod(old, 0o444)
-        status, _ = self.run_program(user=user)
-        self.assert_status(status, -1)
-        with open(old, "rb") as f:
-            self.assertEqual(f.read(), b"old")
-        self.assertEqual(self.manifest("2021"), self.defaults(2021))
+        m = self.m.for_user(user)
+        try:
+            addins = os.path.join(m.app_data, "Autodesk", "Revit", "Addins")
+            for version in ("2021", "2022"):
+                os.makedirs(os.path.join(addins, version), exist_ok=True)
+            old = os.path.join(addins, "2022", NAME)
+            with open(old, "wb") as f:
+                f.write(b"old")
+            setup = m.setup_folder()
+            exe = m.install(setup)
+            subprocess.run(["chown", "-R", user, self.work, m.app_data, setup], check=True)
+            os.chmod(old, 0o444)
+            status, _ = m.run(exe, [], user=user)
+            self.assert_status(status, -1)
+            with open(old, "rb") as f:
+                self.assertEqual(f.read(), b"old")
+            with open(os.path.join(addins, "2021", NAME), "rb") as f:
+                self.assertEqual(f.read(), self.defaults(2021, m, setup))
+        finally:
+            m.close()
 
     def hold(self, args, ready):
         """Starts a second process and waits until it is ready."""
