@@ -101,6 +101,9 @@ def report(label, results, names):
     for name, (t, _, _) in zip(names, results[1:]):
         line += "  |  %s %8.1f ms  ratio %5.2f" % (name, t * 1e3, t_p / t)
     print(line, flush=True)
+    # Figures of a run that failed measure nothing.
+    if any(c != {0} for _, _, c in results):
+        raise SystemExit("a measured command did not end with 0: %s" % label)
 
 
 def native(args, work):

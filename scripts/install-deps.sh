@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build and the tests need, if missing.
+# Installs the Debian packages that the build, the tests and the benchmark need, if missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest libxml2-dev python3
-          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev valgrind)
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev valgrind
+          time)  # GNU time, which the benchmark reads peak memory with
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
