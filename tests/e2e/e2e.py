@@ -220,6 +220,25 @@ class EndToEnd(unittest.TestCase):
                                            "Korvane Interface",
                                            "Communication Addin between Revit and Korvane"))
 
+    def test_one_argument_with_a_blank_and_a_trailing_backslash_is_taken_verbatim(self):
+        self.tree("2023")
+        if ARGS.windows:
+            # As an installer writes it; Wine would double a POSIX caller's
+            # trailing backslash, so the helper starts the program.
+            setup = "C:\\Korvane Setup\\"
+            line = os.path.join(self.work, "command-line")
+            with open(line, "w", encoding="utf-8") as f:
+                f.write('"%s" "%s"' % (self.m.program_path(self.exe), setup))
+            status, _ = self.m.run(ARGS.helper, ["spawn", self.m.program_path(line)])
+        else:
+            setup = "/opt/Korvane Setup/"
+            status, _ = self.run_program(setup)
+        self.assert_status(status, 0)
+        self.assertEqual(self.manifest("2023"),
+                         expected_manifest(setup + "\\Kestrun2023.dll", setup + "\\export.png",
+                                           "Korvane Interface",
+                                           "Communication Addin between Revit and Korvane"))
+
     def test_four_arguments_with_non_ascii_and_xml_special_text(self):
         self.tree("2024", "2025")
         values = ["C:\\R&D\\K\u00f6rvane\\Kestrun.dll", "C:\\R&D\\i<c>on.png",
