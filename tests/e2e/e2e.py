@@ -44,6 +44,13 @@ def expected_manifest(assembly, icon, text, desc):
     return b"\xef\xbb\xbf" + "".join(l + "\r\n" for l in lines).encode("utf-8")
 
 
+def setup_manifest(shown, version):
+    """The manifest of a run whose add-in files lie in `shown`, a folder as
+    the program writes it."""
+    return expected_manifest(shown + "\\Kestrun%d.dll" % version, shown + "\\export.png",
+                             "Korvane Interface", "Communication Addin between Revit and Korvane")
+
+
 def read_manifest(path):
     """A written manifest's bytes, once an XML parser has read them whole."""
     with open(path, "rb") as f:
@@ -198,11 +205,8 @@ class EndToEnd(unittest.TestCase):
     def assert_status(self, got, code):
         self.assertEqual(got, STATUS[code], "expected exit code %d" % code)
 
-    def defaults(self, version, machine=None, setup=None):
-        machine = machine or self.m
-        setup = machine.program_path(setup or self.setup)
-        return expected_manifest(setup + "\\Kestrun%d.dll" % version, setup + "\\export.png",
-                                 "Korvane Interface", "Communication Addin between Revit and Korvane")
+    def defaults(self, version):
+        return setup_manifest(self.m.program_path(self.setup), version)
 
     def test_no_argument_registers_every_version_folder_from_the_own_folder(self):
         self.tree("2022", "Vendor/2023", "2022/2021", "2020", "2027", ".hidden/2024", "2024.1")
@@ -221,11 +225,8 @@ class EndToEnd(unittest.TestCase):
         setup = "C:\\Korvane\\" if ARGS.windows else "/opt/Korvane/"
         status, _ = self.run_program(setup)
         self.assert_status(status, 0)
-        shown = setup  # taken verbatim, "/" and all
-        self.assertEqual(self.manifest("2026"),
-                         expected_manifest(shown + "\\Kestrun2026.dll", shown + "\\export.png",
-                                           "Korvane Interface",
-                                           "Communication Addin between Revit and Korvane"))
+        # Taken verbatim, "/" and all.
+        self.assertEqual(self.manifest("2026"), setup_manifest(setup, 2026))
 
     def test_one_argument_with_a_blank_and_a_trailing_backslash_is_taken_verbatim(self):
         self.tree("2023")
@@ -241,10 +242,7 @@ class EndToEnd(unittest.TestCase):
             setup = "/opt/Korvane Setup/"
             status, _ = self.run_program(setup)
         self.assert_status(status, 0)
-        self.assertEqual(self.manifest("2023"),
-                         expected_manifest(setup + "\\Kestrun2023.dll", setup + "\\export.png",
-                                           "Korvane Interface",
-                                           "Communication Addin between Revit and Korvane"))
+        self.assertEqual(self.manifest("2023"), setup_manifest(setup, 2023))
 
     def test_four_arguments_with_non_ascii_and_xml_special_text(self):
         self.tree("2024", "2025")
@@ -331,7 +329,7 @@ class EndToEnd(unittest.TestCase):
             with open(old, "rb") as f:
                 self.assertEqual(f.read(), b"old")
             self.assertEqual(read_manifest(os.path.join(addins, "2021", NAME)),
-                             self.defaults(2021, m, setup))
+                             setup_manifest(m.program_path(setup), 2021))
         finally:
             m.close()
 
