@@ -51,6 +51,12 @@ bool NeedsQuotes(const std::u16string& word) {
   return false;
 }
 
+// A file without any write permission carries the read-only bit, also for
+// root, who could write it anyway; so does one this user may not write.
+bool IsReadOnly(const std::string& path, const struct stat& st) {
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0;
+}
+
 // The attribute word of an entry: `st` describes what it names (a link's
 // target, when it is a link that resolves).
 uint32_t AttributesOf(const std::string& name, const std::string& path, const struct stat& st,
@@ -59,7 +65,7 @@ uint32_t AttributesOf(const std::string& name, const std::string& path, const st
   if (S_ISDIR(st.st_mode)) attributes |= kAttrDirectory;
   if (is_link) attributes |= kAttrReparsePoint;
   if (name.size() > 1 && name[0] == '.' && name != "..") attributes |= kAttrHidden;
-  if (!S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) != 0) attributes |= kAttrReadOnly;
+  if (!S_ISDIR(st.st_mode) && IsReadOnly(path, st)) attributes |= kAttrReadOnly;
   return attributes;
 }
 
@@ -172,7 +178,12 @@ class PosixPlatform : public Platform {
 
   bool RemoveFile(const std::u16string& path) noexcept override {
     try {
-      return !TooLong(path) && unlink(ToNative(path).c_str()) == 0;
+      if (TooLong(path)) return false;
+      const std::string native = ToNative(path);
+      // Windows refuses to remove a file with the read-only bit.
+      struct stat st;
+      if (lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) && IsReadOnly(native, st)) return false;
+      return unlink(native.c_str()) == 0;
     } catch (...) {  // no memory for the native path
       return false;
     }

@@ -42,6 +42,15 @@ bool ReadInteger(const std::u16string& text, int32_t* value);
 // from 2021 to 2026.
 bool IsVersionFolder(const std::u16string& entry, int32_t* version);
 
+struct VersionFolder {
+  std::u16string path;  // no trailing "\"
+  int32_t version;
+};
+
+// Every version folder below the user's add-in root, in scan order. False,
+// with nothing found, when there is no add-in root.
+bool FindVersionFolders(platform::Platform& os, std::vector<VersionFolder>* found);
+
 }  // namespace registration
 
 #endif  // KORVANE_REGISTRATION_DISCOVERY_H_

@@ -1,6 +1,9 @@
 #include "registration/output.h"
 
+#include <exception>
+
 #include "registration/constants.h"
+#include "registration/manifest.h"
 
 namespace registration {
 
@@ -90,6 +93,29 @@ bool WriteManifest(Platform& os, const std::u16string& F, const std::u16string& 
   if (!os.ToUtf8(joined, &utf8)) return false;
   if (!file.WriteAll(kByteOrderMark, 3) || !file.WriteAll(utf8.data(), utf8.size())) return false;
   return file.Commit();
+}
+
+bool WriteVersionManifest(Platform& os, const std::u16string& F, const std::u16string& wManifestBase,
+                          const std::u16string& wDLLPath, int32_t version,
+                          std::vector<std::u16string>& wSL) {
+  try {
+    return WriteManifest(os, F, FillAssemblyPath(wManifestBase, wDLLPath, version), wSL);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+Removal RemoveManifest(Platform& os, const std::u16string& F) {
+  try {
+    const std::u16string path = F + c_ManifestName;
+    const uint32_t attributes = os.FileAttributes(path);
+    if (attributes == platform::kInvalidAttributes || (attributes & platform::kAttrDirectory)) {
+      return Removal::kNothingThere;
+    }
+    return os.RemoveFile(path) ? Removal::kRemoved : Removal::kFailed;
+  } catch (const std::exception&) {
+    return Removal::kFailed;
+  }
 }
 
 }  // namespace registration

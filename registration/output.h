@@ -1,7 +1,8 @@
-// Writing one manifest file into one version folder.
+// The manifest file of one version folder: written, and removed again.
 #ifndef KORVANE_REGISTRATION_OUTPUT_H_
 #define KORVANE_REGISTRATION_OUTPUT_H_
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,21 @@ void SplitLines(const std::u16string& text, std::vector<std::u16string>& wSL);
 // exhaustion of memory leaves by an exception, also without a partial file.
 bool WriteManifest(platform::Platform& os, const std::u16string& F,
                    const std::u16string& wManiFest, std::vector<std::u16string>& wSL);
+
+// Fills the manifest base for `version` and writes it into folder F, as one
+// guarded unit: any failure inside it, exhaustion of memory included, fails
+// this folder's write alone (false), and the run goes on.
+bool WriteVersionManifest(platform::Platform& os, const std::u16string& F,
+                          const std::u16string& wManifestBase, const std::u16string& wDLLPath,
+                          int32_t version, std::vector<std::u16string>& wSL);
+
+enum class Removal { kRemoved, kNothingThere, kFailed };
+
+// Removes the file "ExportToKorvane.addin" from folder F. A folder of that
+// name is left alone, as nothing there; a file that can't be removed
+// (read-only, held open, access denied) is kFailed. Any failure inside,
+// exhaustion of memory included, is kFailed.
+Removal RemoveManifest(platform::Platform& os, const std::u16string& F);
 
 }  // namespace registration
 

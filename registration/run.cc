@@ -2,11 +2,11 @@
 
 #include <new>
 #include <stdexcept>
-#include <vector>
 
 #include "registration/command_line.h"
 #include "registration/constants.h"
 #include "registration/discovery.h"
+#include "registration/help.h"
 #include "registration/host_check.h"
 #include "registration/manifest.h"
 #include "registration/output.h"
@@ -23,12 +23,8 @@ class PlatformError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Steps 2 to 10 of the run; `exit_code` holds the code as it stands when a
-// failure leaves.
-void Register(Platform& os, int32_t& exit_code) {
-  std::vector<std::u16string> arguments = SplitCommandLine(os.CommandLine());
-  if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's name
-
+void RegisterInFolders(Platform& os, const std::vector<std::u16string>& arguments,
+                       int32_t& exit_code) {
   Settings settings;
   const std::u16string executable = arguments.size() == 1 ? std::u16string() : os.OwnExecutablePath();
   if (!SettleSettings(arguments, ExecutableFolder(executable), &settings)) {
@@ -43,27 +39,42 @@ void Register(Platform& os, int32_t& exit_code) {
 
   const std::u16string wManifestBase =
       FillManifestBase(settings.wIconPath, settings.wButtonText, settings.wDesc);
-  bool wGotProperFolder = false;
-  std::vector<std::u16string> wSL;
-
-  const std::u16string wAppDataPath = AddinRoot(os);
-  if (wAppDataPath.empty() || !AddinRootExists(os, wAppDataPath)) {
+  std::vector<VersionFolder> folders;
+  if (!FindVersionFolders(os, &folders) || folders.empty()) {
     exit_code = c_NoProperFolder;
     return;
   }
-
-  std::vector<std::u16string> wSubDirs;
-  GetSubDirs(os, wAppDataPath, wSubDirs);
-  for (const std::u16string& folder : wSubDirs) {
-    int32_t version = 0;
-    if (!IsVersionFolder(folder, &version)) continue;
-    const std::u16string wManiFest = FillAssemblyPath(wManifestBase, settings.wDLLPath, version);
-    if (!WriteManifest(os, folder, wManiFest, wSL)) exit_code = c_CouldNotWriteFile;
-    wGotProperFolder = true;
+  std::vector<std::u16string> wSL;
+  for (const VersionFolder& folder : folders) {
+    if (!WriteVersionManifest(os, folder.path, wManifestBase, settings.wDLLPath, folder.version, wSL)) {
+      exit_code = c_CouldNotWriteFile;
+    }
   }
-
-  if (!wGotProperFolder) exit_code = c_NoProperFolder;
   if (exit_code == 0 && ProcessExists(os, c_RevitProcName)) exit_code = c_RevitRuns;
+}
+
+void RemoveFromFolders(Platform& os, const std::vector<std::u16string>& arguments,
+                       int32_t& exit_code) {
+  if (!arguments.empty()) {
+    exit_code = c_BadCall;
+    return;
+  }
+  std::vector<VersionFolder> folders;
+  if (!FindVersionFolders(os, &folders) || folders.empty()) {
+    exit_code = c_NoProperFolder;
+    return;
+  }
+  bool removed_any = false;
+  for (const VersionFolder& folder : folders) {
+    switch (RemoveManifest(os, folder.path)) {
+      case Removal::kRemoved: removed_any = true; break;
+      case Removal::kNothingThere: break;
+      case Removal::kFailed: exit_code = c_CouldNotWriteFile; break;
+    }
+  }
+  // The host keeps a loaded add-in until it restarts; with nothing removed
+  // there is nothing it keeps.
+  if (exit_code == 0 && removed_any && ProcessExists(os, c_RevitProcName)) exit_code = c_RevitRuns;
 }
 
 std::u16string Widen(const char* text) {
@@ -81,21 +92,31 @@ std::u16string FailureLine(const std::exception& failure) {
   return Widen(kind) + u": " + Widen(failure.what()) + u"\r\n";
 }
 
-int32_t Run(Platform& os) {
+int32_t RunGuarded(Platform& os, const char16_t* usage, Work work) {
   int32_t exit_code = 0;
   try {
-    Register(os, exit_code);
+    std::vector<std::u16string> arguments = SplitCommandLine(os.CommandLine());
+    if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's name
+    if (IsHelpRequest(arguments)) {
+      os.WriteStdout(usage);
+      return c_BadCall;
+    }
+    work(os, arguments, exit_code);
     return exit_code;
   } catch (const std::exception& failure) {
     // A stopped run never reports success; a failed write stays reported.
     if (exit_code == 0) exit_code = c_Failed;
     try {
       if (!os.WriteStdout(FailureLine(failure))) return c_Failed;
-    } catch (...) {
+    } catch (const std::exception&) {
       return c_Failed;
     }
     return exit_code;
   }
 }
+
+int32_t Register(Platform& os) { return RunGuarded(os, c_RegisterUsage, RegisterInFolders); }
+
+int32_t Unregister(Platform& os) { return RunGuarded(os, c_UnregisterUsage, RemoveFromFolders); }
 
 }  // namespace registration

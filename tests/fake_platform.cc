@@ -264,7 +264,10 @@ bool FakePlatform::Remove(const std::u16string& path) {
   const size_t cut = path.find_last_of(u"\\/");
   Node* parent = cut == std::u16string::npos ? nullptr : Find(path.substr(0, cut), true);
   Node* file = parent ? Find(path, false) : nullptr;
-  if (file == nullptr || file->folder || file->held_open) return false;
+  // Windows refuses to remove a read-only file.
+  if (file == nullptr || file->folder || file->held_open || (file->attributes & platform::kAttrReadOnly)) {
+    return false;
+  }
   for (const auto& h : handles_) {
     if (h.second == file) return false;
   }

@@ -29,7 +29,8 @@ class World {
   virtual std::u16string root() = 0;
   virtual void MakeFolder(const std::u16string& name) = 0;
   virtual void MakeFile(const std::u16string& name, const std::string& bytes) = 0;
-  // False where the system lets this test write read-only files anyway.
+  // Gives the file the read-only bit. True where the system still lets this
+  // test write it (POSIX and Wine as root).
   virtual bool MakeReadOnly(const std::u16string& name) = 0;
   virtual std::string Read(const std::u16string& name) = 0;
   virtual bool Exists(const std::u16string& name) = 0;
@@ -53,7 +54,7 @@ class FakeWorld : public World {
   }
   bool MakeReadOnly(const std::u16string& name) override {
     fake_.AddFile(At(name), fake_.Read(At(name)), kAttrReadOnly);
-    return true;
+    return false;
   }
   std::string Read(const std::u16string& name) override { return fake_.Read(At(name)); }
   bool Exists(const std::u16string& name) override { return fake_.Exists(At(name)); }
@@ -94,7 +95,7 @@ class SystemWorld : public World {
   bool MakeReadOnly(const std::u16string& name) override {
     fs::permissions(Native(name), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    return !std::ofstream(Native(name), std::ios::app).is_open();
+    return std::ofstream(Native(name), std::ios::app).is_open();
   }
   std::string Read(const std::u16string& name) override {
     std::ifstream in(Native(name), std::ios::binary);
@@ -148,9 +149,8 @@ TEST_P(PlatformContract, AttributesOfFoldersFilesAndMissingPaths) {
   EXPECT_EQ(os().FileAttributes(w().At(u"file.txt")) & kBits, 0u);
   EXPECT_EQ(os().FileAttributes(w().At(u"missing")), kInvalidAttributes);
   EXPECT_EQ(os().FileAttributes(w().At(u"missing\\deeper")), kInvalidAttributes);
-  if (w().MakeReadOnly(u"file.txt")) {
-    EXPECT_EQ(os().FileAttributes(w().At(u"file.txt")) & kBits, kAttrReadOnly);
-  }
+  w().MakeReadOnly(u"file.txt");
+  EXPECT_EQ(os().FileAttributes(w().At(u"file.txt")) & kBits, kAttrReadOnly);
   EXPECT_TRUE(os().CanOpenTarget(w().At(u"dir")));
   EXPECT_FALSE(os().CanOpenTarget(w().At(u"missing")));
 }
@@ -192,10 +192,21 @@ TEST_P(PlatformContract, CreateFailsWhereNoFileCanBe) {
   EXPECT_FALSE(w().Exists(u"missing"));
   EXPECT_EQ(os().CreateFile(w().At(u"out")), platform::kInvalidFile);
   w().MakeFile(u"out\\ro.addin", "old");
-  if (w().MakeReadOnly(u"out\\ro.addin")) {
+  if (!w().MakeReadOnly(u"out\\ro.addin")) {
     EXPECT_EQ(os().CreateFile(w().At(u"out\\ro.addin")), platform::kInvalidFile);
     EXPECT_EQ(w().Read(u"out\\ro.addin"), "old");
   }
+}
+
+TEST_P(PlatformContract, RemoveTakesOnlyAFileThatIsNotReadOnly) {
+  w().MakeFolder(u"out\\folder.addin");
+  w().MakeFile(u"out\\ro.addin", "old");
+  w().MakeReadOnly(u"out\\ro.addin");
+  EXPECT_FALSE(os().RemoveFile(w().At(u"out\\ro.addin")));
+  EXPECT_EQ(w().Read(u"out\\ro.addin"), "old");
+  EXPECT_FALSE(os().RemoveFile(w().At(u"out\\folder.addin")));
+  EXPECT_TRUE(w().Exists(u"out\\folder.addin"));
+  EXPECT_FALSE(os().RemoveFile(w().At(u"out\\missing.addin")));
 }
 
 TEST_P(PlatformContract, PathsOf260UnitsOrMoreAreRefused) {

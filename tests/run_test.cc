@@ -30,7 +30,7 @@ TEST(RegistrationRun, BadCallsEndWithMinusFourAndDoNothingElse) {
     os.AddFolder(kAddins + u"\\2022");
     os.processes = {u"Revit.exe"};
     os.command_line = line;
-    EXPECT_EQ(registration::Run(os), c_BadCall);
+    EXPECT_EQ(registration::Register(os), c_BadCall);
     EXPECT_TRUE(os.Files().empty());
     EXPECT_EQ(os.stdout_text, u"");
     for (fake::Call call : os.calls()) {
@@ -44,7 +44,7 @@ TEST(RegistrationRun, DefaultsComeFromTheExecutablesFolder) {
   os.AddFolder(kAddins + u"\\2023");
   os.command_line = u"\"C:\\My Tools\\korvane-register.exe\"";
   os.executable = u"C:\\My Tools\\korvane-register.exe";
-  EXPECT_EQ(registration::Run(os), 0);
+  EXPECT_EQ(registration::Register(os), 0);
   EXPECT_EQ(Line(os, kAddins + u"\\2023", 4), "    <Assembly>C:\\My Tools\\Kestrun2023.dll</Assembly>");
   EXPECT_EQ(Line(os, kAddins + u"\\2023", 12), "    <LargeImage>C:\\My Tools\\export.png</LargeImage>");
 }
@@ -53,7 +53,7 @@ TEST(RegistrationRun, OneArgumentIsTheSetupFolderTakenVerbatim) {
   fake::FakePlatform os;
   os.AddFolder(kAddins + u"\\2024");
   os.command_line = u"k \"D:\\Not There\\\"";
-  EXPECT_EQ(registration::Run(os), 0);
+  EXPECT_EQ(registration::Register(os), 0);
   EXPECT_EQ(Line(os, kAddins + u"\\2024", 4), "    <Assembly>D:\\Not There\\\\Kestrun2024.dll</Assembly>");
 }
 
@@ -62,7 +62,7 @@ TEST(RegistrationRun, FourArgumentsGoIntoTheManifests) {
   os.AddFolder(kAddins + u"\\2021");
   os.AddFolder(kAddins + u"\\Vendor\\2026");
   os.command_line = u"k C:\\K\\K.dll C:\\K\\i.png \"B\u00E9 \U0001F600\" \"D & <d>\"";
-  EXPECT_EQ(registration::Run(os), 0);
+  EXPECT_EQ(registration::Register(os), 0);
   for (const char16_t* v : {u"\\2021", u"\\Vendor\\2026"}) {
     EXPECT_EQ(Line(os, kAddins + v, 7), "    <Text>B\xC3\xA9 \xF0\x9F\x98\x80</Text>");
     EXPECT_EQ(Line(os, kAddins + v, 8), "    <Description>D &amp; &lt;d&gt;</Description>");
@@ -112,7 +112,7 @@ TEST(RegistrationRun, ExitCodesWithTheHostRunningAndNot) {
       fake::FakePlatform os;
       c.make(os);
       if (running) os.processes = {u"C:\\Autodesk\\Revit.exe"};
-      EXPECT_EQ(registration::Run(os), running ? c.running : c.not_running);
+      EXPECT_EQ(registration::Register(os), running ? c.running : c.not_running);
       EXPECT_EQ(os.stdout_text, u"");
       const bool looked = std::count(os.calls().begin(), os.calls().end(), fake::Call::kProcesses) > 0;
       EXPECT_EQ(looked, c.not_running == 0);
@@ -127,7 +127,7 @@ TEST(RegistrationRun, MinusOneSticksAndTheOtherFoldersStillGetTheirs) {
   os.AddFile(kAddins + u"\\2022" + kName, "held");
   os.HoldOpen(kAddins + u"\\2022" + kName);
   os.AddFolder(kAddins + u"\\2023");
-  EXPECT_EQ(registration::Run(os), c_CouldNotWriteFile);
+  EXPECT_EQ(registration::Register(os), c_CouldNotWriteFile);
   EXPECT_TRUE(os.Exists(kAddins + u"\\2021" + kName));
   EXPECT_EQ(os.Read(kAddins + u"\\2022" + kName), "held");
   EXPECT_TRUE(os.Exists(kAddins + u"\\2023" + kName));
@@ -137,7 +137,7 @@ TEST(RegistrationRun, NoSnapshotCountsAsTheHostNotRunning) {
   fake::FakePlatform os;
   os.AddFolder(kAddins + u"\\2022");
   os.snapshot_available = false;
-  EXPECT_EQ(registration::Run(os), 0);
+  EXPECT_EQ(registration::Register(os), 0);
 }
 
 TEST(RegistrationRun, AnUnexpectedFailurePrintsOneLineAndNeverEndsWithZero) {
@@ -145,14 +145,14 @@ TEST(RegistrationRun, AnUnexpectedFailurePrintsOneLineAndNeverEndsWithZero) {
   fake::FakePlatform os;
   os.AddFolder(kAddins + u"\\2022");
   os.executable = u"";
-  EXPECT_EQ(registration::Run(os), c_Failed);
+  EXPECT_EQ(registration::Register(os), c_Failed);
   EXPECT_EQ(os.stdout_text, u"PlatformError: the program's own path can't be read\r\n");
   EXPECT_TRUE(os.Files().empty());
 
   fake::FakePlatform refused;
   refused.executable = u"";
   refused.stdout_refuses = true;
-  EXPECT_EQ(registration::Run(refused), c_Failed);
+  EXPECT_EQ(registration::Register(refused), c_Failed);
 }
 
 TEST(RegistrationRun, TheFailureLineNamesTheKind) {

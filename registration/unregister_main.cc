@@ -1,8 +1,8 @@
-// The program's entry point: the run on the machine's own platform.
+// korvane-unregister: the removal run on the machine's own platform.
 #include "platform/platform.h"
 #include "registration/run.h"
 
 int main() {
   platform::Platform& os = platform::System();
-  os.Exit(registration::Run(os));
+  os.Exit(registration::Unregister(os));
 }
