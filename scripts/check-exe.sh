@@ -14,5 +14,5 @@ size=$(stat -c %s "$exe")
 [ "$size" -lt 1048576 ] || { echo "the .exe is $size bytes, over 1 MiB"; bad=1; }
 grep -aq 'requestedExecutionLevel level="asInvoker"' "$exe" || { echo "no asInvoker manifest"; bad=1; }
 grep -aq 'F.i.l.e.V.e.r.s.i.o.n' "$exe" || { echo "no version resource"; bad=1; }
-[ $bad -eq 0 ] && echo "korvane-register.exe: $size bytes, imports: $(sed -n 's/^\s*DLL Name: //p' <<<"$dump" | tr '\n' ' ')"
+[ $bad -eq 0 ] && echo "$(basename "$exe"): $size bytes, imports: $(sed -n 's/^\s*DLL Name: //p' <<<"$dump" | tr '\n' ' ')"
 exit $bad

@@ -25,7 +25,7 @@ trap 'WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver64 -k 2>/dev/null || true; 
 ctest --preset windows
 
 echo "== checks of the shipped .exe"
-bash scripts/check-exe.sh build/windows/korvane-register.exe
+for exe in korvane-register korvane-unregister; do bash scripts/check-exe.sh build/windows/$exe.exe; done
 
 echo "== the native program once under valgrind"
 tree=$(mktemp -d /tmp/korvane-valgrind.XXXXXX)

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Runs the real program as a caller does and checks every manifest it leaves.
 
-  e2e.py --program build/native/korvane-register
-  e2e.py --windows --program korvane-register.exe --helper test_helper.exe --wine scripts/wine-run
+  e2e.py --program build/native/korvane-register --unregister build/native/korvane-unregister
+  e2e.py --windows --program korvane-register.exe --unregister korvane-unregister.exe \
+         --helper test_helper.exe --wine scripts/wine-run
 
 Natively the user's application data is $APPDATA; under Wine it is the
 prefix's own folder, C:\\users\\<user>\\AppData\\Roaming.
@@ -67,6 +68,27 @@ def parsed_values(data):
     return [get(t) for t in ("Assembly", "LargeImage", "Text", "Description")]
 
 
+def install(folder, suffix):
+    """Copies both programs into `folder`; returns the registration's path."""
+    os.makedirs(folder, exist_ok=True)
+    for program in (ARGS.program, ARGS.unregister):
+        name = os.path.basename(program)
+        shutil.copy(program, os.path.join(folder, name))
+    return os.path.join(folder, "korvane-register" + suffix)
+
+
+def snapshot(top):
+    """Every folder and file below `top`, with the files' bytes."""
+    found = {}
+    for at, folders, files in os.walk(top):
+        for f in folders:
+            found[os.path.relpath(os.path.join(at, f), top)] = None
+        for f in files:
+            with open(os.path.join(at, f), "rb") as data:
+                found[os.path.relpath(os.path.join(at, f), top)] = data.read()
+    return found
+
+
 class Machine:
     """Where the program runs: paths as it sees them, and how it is started."""
 
@@ -113,10 +135,7 @@ class Native(Machine):
         pass
 
     def install(self, folder):
-        os.makedirs(folder, exist_ok=True)
-        exe = os.path.join(folder, "korvane-register")
-        shutil.copy(ARGS.program, exe)
-        return exe
+        return install(folder, "")
 
 
 class Wine(Machine):
@@ -163,10 +182,7 @@ class Wine(Machine):
         return "Z:" + native.replace("/", "\\")
 
     def install(self, folder):
-        os.makedirs(folder, exist_ok=True)
-        exe = os.path.join(folder, "korvane-register.exe")
-        shutil.copy(ARGS.program, exe)
-        return exe
+        return install(folder, ".exe")
 
 
 class EndToEnd(unittest.TestCase):
@@ -201,6 +217,9 @@ class EndToEnd(unittest.TestCase):
 
     def run_program(self, *args, user=None):
         return self.m.run(self.exe, args, user=user)
+
+    def run_unregister(self, *args):
+        return self.m.run(self.exe.replace("korvane-register", "korvane-unregister"), args)
 
     def assert_status(self, got, code):
         self.assertEqual(got, STATUS[code], "expected exit code %d" % code)
@@ -367,6 +386,68 @@ class EndToEnd(unittest.TestCase):
         with open(held, "rb") as f:
             self.assertEqual(f.read(), b"")  # as the holder left it
 
+    def test_unregister_takes_out_what_register_put_in(self):
+        self.tree("2021", "Vendor/2022", "2022/2023", "Other/Deep/2026", ".hidden/2024", "2019")
+        with open(os.path.join(self.addins, "2021", "Other.addin"), "wb") as f:
+            f.write(b"another add-in")
+        with open(os.path.join(self.addins, ".hidden", "2024", NAME), "wb") as f:
+            f.write(b"in a hidden folder")
+        with open(os.path.join(self.addins, "Vendor", NAME), "wb") as f:
+            f.write(b"outside any version folder")
+        os.makedirs(os.path.join(self.addins, "2025", NAME))
+        before = snapshot(self.addins)
+        status, _ = self.run_program()
+        self.assert_status(status, -1)  # the folder named like the manifest
+        self.assertEqual(len(self.written()), 5 + 2)  # five version folders, two left alone
+        status, out = self.run_unregister()
+        self.assert_status(status, 0)
+        self.assertEqual(out, b"")
+        self.assertEqual(snapshot(self.addins), before)
+        status, _ = self.run_unregister()
+        self.assert_status(status, 0)
+        self.assertEqual(snapshot(self.addins), before)
+
+    def test_unregister_without_version_folders_and_with_bad_calls(self):
+        status, _ = self.run_unregister()
+        self.assert_status(status, -2)
+        self.tree("2022")
+        self.run_program()
+        for args in (["a"], ["a", "b"], ["C:\\Korvane"], ["a", "b", "c", "d"]):
+            with self.subTest(args=args):
+                status, out = self.run_unregister(*args)
+                self.assert_status(status, -4)
+                self.assertEqual(out, b"")
+                self.assertEqual(self.written(), ["2022/" + NAME])
+
+    def test_a_help_request_prints_the_usage_and_touches_nothing(self):
+        self.tree("2022")
+        self.run_program()
+        manifest = self.manifest("2022")
+        for run, name in ((self.run_program, b"korvane-register "), (self.run_unregister, b"korvane-unregister ")):
+            for request in ("/?", "-?", "-h", "--help"):
+                with self.subTest(program=name, request=request):
+                    status, out = run(request)
+                    self.assert_status(status, -4)
+                    self.assertTrue(out.startswith(name), out)
+                    self.assertIn(b"4294967293", out)
+                    self.assertEqual(self.manifest("2022"), manifest)
+
+    def test_a_manifest_held_open_is_not_removed_and_the_others_go(self):
+        if not ARGS.windows:
+            self.skipTest("POSIX has no share modes")
+        self.tree("2021", "2022", "2023")
+        self.run_program()
+        held = os.path.join(self.addins, "2022", NAME)
+        stop = self.hold([ARGS.helper, "hold", self.m.program_path(held)],
+                         os.path.join(self.work, "ready"))
+        try:
+            status, _ = self.run_unregister()
+        finally:
+            stop()
+        self.assert_status(status, -1)
+        self.assertEqual(self.written(), ["2022/" + NAME])
+        self.assertEqual(self.manifest("2022"), self.defaults(2022))
+
     def test_a_running_host_gives_minus_three_then_zero_once_it_ends(self):
         self.tree("2022")
         host_dir = os.path.join(self.work, "Autodesk Revit")
@@ -394,11 +475,13 @@ def main():
     global ARGS
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
+    parser.add_argument("--unregister", required=True)
     parser.add_argument("--windows", action="store_true")
     parser.add_argument("--helper")
     parser.add_argument("--wine")
     ARGS, rest = parser.parse_known_args()
     ARGS.program = os.path.abspath(ARGS.program)
+    ARGS.unregister = os.path.abspath(ARGS.unregister)
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
