@@ -94,11 +94,25 @@ class Platform {
   virtual bool WriteFile(FileHandle file, const char* data, uint32_t size,
                          uint32_t* written) = 0;
 
+  // Makes everything written to the file durable: it returns once the bytes
+  // are on the disk. False on failure.
+  virtual bool FlushFile(FileHandle file) = 0;
+
   // Closes the file; the handle is gone whatever the result. False when the
   // system reports a failure of the close.
   virtual bool CloseFile(FileHandle file) noexcept = 0;
 
-  // Removes a file that is not open. False on failure.
+  // Puts the closed file `from` in place of `to`, in the same folder, in one
+  // atomic step that replaces a file already there: at every instant `to`
+  // names the old file whole or the new one whole. Returns once the change is
+  // on the disk. False, with both untouched, when it can't: `to` is a folder,
+  // another process holds it open (Windows), or `from` is missing; when only
+  // making it durable failed, `to` may already name the new file. It does
+  // not refuse a hidden or system file, and, as root, a read-only one.
+  virtual bool MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;
+
+  // Removes a file that is not open and not read-only. False on failure (a
+  // folder, a missing file, one held open, a read-only one).
   virtual bool RemoveFile(const std::u16string& path) noexcept = 0;
 
   // Standard UTF-8; an unpaired surrogate becomes U+FFFD. False on failure.

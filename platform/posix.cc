@@ -21,7 +21,7 @@ namespace {
 constexpr size_t kMaxPath = 260;
 
 std::string ToNative(const std::u16string& path) {
-  std::string out = Utf16ToUtf8(path);
+  std::string out = NameToNative(path);
   for (char& c : out) {
     if (c == '\\') c = '/';
   }
@@ -29,7 +29,7 @@ std::string ToNative(const std::u16string& path) {
 }
 
 std::u16string FromNative(const std::string& path) {
-  std::u16string out = Utf8ToUtf16(path);
+  std::u16string out = NameFromNative(path);
   for (char16_t& c : out) {
     if (c == u'/') c = u'\\';
   }
@@ -154,7 +154,7 @@ class PosixPlatform : public Platform {
     } closer{dir};
     while (const dirent* entry = readdir(dir)) {
       const std::string name = entry->d_name;
-      each(Utf8ToUtf16(name), EntryAttributes(dir_fd, folder, name, entry->d_type));
+      each(NameFromNative(name), EntryAttributes(dir_fd, folder, name, entry->d_type));
     }
   }
 
@@ -174,7 +174,23 @@ class PosixPlatform : public Platform {
     return true;
   }
 
+  bool FlushFile(FileHandle file) override { return fsync(static_cast<int>(file)) == 0; }
+
   bool CloseFile(FileHandle file) noexcept override { return close(static_cast<int>(file)) == 0; }
+
+  bool MoveReplacing(const std::u16string& from, const std::u16string& to) override {
+    if (TooLong(from) || TooLong(to)) return false;
+    const std::string target = ToNative(to);
+    if (rename(ToNative(from).c_str(), target.c_str()) != 0) return false;
+    // The rename is durable once the folder that holds the name is.
+    const size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = fsync(fd) == 0;
+    close(fd);
+    return synced;
+  }
 
   bool RemoveFile(const std::u16string& path) noexcept override {
     try {
@@ -204,10 +220,7 @@ class PosixPlatform : public Platform {
     while (const dirent* entry = readdir(proc)) {
       const std::string pid = entry->d_name;
       if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-      char target[4096];
-      const ssize_t n = readlink(("/proc/" + pid + "/exe").c_str(), target, sizeof target);
-      if (n <= 0) continue;  // a kernel thread, or not ours to read
-      each(Utf8ToUtf16(LastComponent(std::string(target, n))));
+      each(NameFromNative(ExecutableName("/proc/" + pid)));
     }
     return true;
   }
@@ -221,6 +234,25 @@ class PosixPlatform : public Platform {
   [[noreturn]] void Exit(int code) override { std::exit(code & 0xFF); }
 
  private:
+  // The file name of a process's executable. Where its link can't be read
+  // (another user's process, a kernel thread), the name the process goes by.
+  static std::string ExecutableName(const std::string& proc) {
+    char target[4096];
+    const ssize_t n = readlink((proc + "/exe").c_str(), target, sizeof target);
+    if (n > 0) {
+      std::string path(target, n);
+      // The link of a process whose executable was removed says so.
+      const std::string deleted = " (deleted)";
+      if (path.size() > deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0) {
+        path.resize(path.size() - deleted.size());
+      }
+      return LastComponent(path);
+    }
+    std::string name = ReadWhole((proc + "/comm").c_str());
+    if (!name.empty() && name.back() == '\n') name.pop_back();
+    return name;
+  }
+
   static uint32_t EntryAttributes(int dir_fd, const std::string& folder, const std::string& name,
                                   unsigned char type) {
     const std::string path = folder + name;

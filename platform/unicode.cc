@@ -44,9 +44,10 @@ size_t SequenceLength(const std::string& s, size_t i, char32_t* c) {
   return n;
 }
 
-}  // namespace
+// Escapes stand for the bytes 0x80 to 0xFF of a name that is no UTF-8.
+constexpr char16_t kEscapeBase = 0xDC00;
 
-std::string Utf16ToUtf8(const std::u16string& text) {
+std::string ToUtf8(const std::u16string& text, bool escapes) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -54,6 +55,9 @@ std::string Utf16ToUtf8(const std::u16string& text) {
     if (IsHigh(text[i]) && i + 1 < text.size() && IsLow(text[i + 1])) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
+    } else if (escapes && text[i] >= kEscapeBase + 0x80 && text[i] <= kEscapeBase + 0xFF) {
+      out.push_back(static_cast<char>(text[i] - kEscapeBase));
+      continue;
     } else if (IsHigh(text[i]) || IsLow(text[i])) {
       c = 0xFFFD;
     }
@@ -62,14 +66,15 @@ std::string Utf16ToUtf8(const std::u16string& text) {
   return out;
 }
 
-std::u16string Utf8ToUtf16(const std::string& text) {
+std::u16string ToUtf16(const std::string& text, bool escapes) {
   std::u16string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     char32_t c;
     const size_t n = SequenceLength(text, i, &c);
     if (n == 0) {
-      out.push_back(u'\uFFFD');
+      const unsigned char byte = static_cast<unsigned char>(text[i]);
+      out.push_back(escapes ? static_cast<char16_t>(kEscapeBase + byte) : u'\uFFFD');
       ++i;
       continue;
     }
@@ -84,5 +89,12 @@ std::u16string Utf8ToUtf16(const std::string& text) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string Utf16ToUtf8(const std::u16string& text) { return ToUtf8(text, false); }
+std::u16string Utf8ToUtf16(const std::string& text) { return ToUtf16(text, false); }
+std::string NameToNative(const std::u16string& name) { return ToUtf8(name, true); }
+std::u16string NameFromNative(const std::string& name) { return ToUtf16(name, true); }
 
 }  // namespace platform

@@ -13,6 +13,12 @@ std::string Utf16ToUtf8(const std::u16string& text);
 // Each byte that does not begin a well-formed UTF-8 sequence becomes U+FFFD.
 std::u16string Utf8ToUtf16(const std::string& text);
 
+// File names, which POSIX lets hold any bytes: as above, but a byte that is
+// no UTF-8 becomes the lone surrogate U+DC00 + byte and back again, so that
+// every name survives the way from a listing to a path.
+std::u16string NameFromNative(const std::string& name);
+std::string NameToNative(const std::u16string& name);
+
 }  // namespace platform
 
 #endif  // KORVANE_PLATFORM_UNICODE_H_

@@ -151,7 +151,14 @@ class Win32Platform : public Platform {
     return true;
   }
 
+  bool FlushFile(FileHandle file) override { return FlushFileBuffers(reinterpret_cast<HANDLE>(file)) != 0; }
+
   bool CloseFile(FileHandle file) noexcept override { return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0; }
+
+  bool MoveReplacing(const std::u16string& from, const std::u16string& to) override {
+    if (TooLong(from) || TooLong(to)) return false;
+    return MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
 
   bool RemoveFile(const std::u16string& path) noexcept override {
     return !TooLong(path) && DeleteFileW(Wide(path)) != 0;

@@ -11,6 +11,9 @@ constexpr char16_t c_IconPath[] = u"\\export.png";
 constexpr char16_t c_ButtonText[] = u"Korvane Interface";
 constexpr char16_t c_Desc[] = u"Communication Addin between Revit and Korvane";
 constexpr char16_t c_ManifestName[] = u"\\ExportToKorvane.addin";
+// The new manifest while it is written: a name the host never reads, and no
+// longer than the manifest's, so that wherever a manifest fits it fits too.
+constexpr char16_t c_NewManifestName[] = u"\\ExportToKorvane.tmp";
 constexpr char16_t c_RevitProcName[] = u"Revit.exe";
 constexpr char16_t c_AddinsFolder[] = u"\\Autodesk\\Revit\\Addins\\";
 constexpr int32_t c_MinSupportedRevitVersion = 2021;

@@ -5,7 +5,7 @@
 
 namespace registration {
 
-const std::u16string c_Manifest =
+const char16_t c_Manifest[] =
     u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
     u"<RevitAddIns>\r\n"
     u"  <AddIn Type=\"Command\">\r\n"

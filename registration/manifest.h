@@ -8,7 +8,8 @@
 namespace registration {
 
 // The template: 14 lines with CR LF between them and none after the last.
-extern const std::u16string c_Manifest;
+// A constant array, so that nothing is allocated before the program starts.
+extern const char16_t c_Manifest[];
 
 // The template with "@@ICONPATH", "@@BUTTONTEXT" and "@@DESC" filled, each at
 // the template's own place; "@@DLLPATH" stays for the per-version fill.

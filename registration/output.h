@@ -15,10 +15,14 @@ namespace registration {
 void SplitLines(const std::u16string& text, std::vector<std::u16string>& wSL);
 
 // Writes the manifest text into folder F as "ExportToKorvane.addin": the
-// mark EF BB BF, then every line in UTF-8 followed by CR LF. False when the
-// write failed; the folder then holds its old file untouched (it could not be
-// opened) or none at all (it failed later), never a partial one. Only
-// exhaustion of memory leaves by an exception, also without a partial file.
+// mark EF BB BF, then every line in UTF-8 followed by CR LF. The new manifest
+// is written whole into a file beside it, flushed to disk, and then put in
+// its place in one atomic step, so that the folder holds the old manifest
+// whole or the new one whole at every instant. False when the write failed;
+// the old manifest is then untouched and no other file is left. A manifest
+// that is read-only, hidden or system, a folder, or held open by another
+// process is left as it is and fails the write. Only exhaustion of memory
+// leaves by an exception, also with the old manifest untouched.
 bool WriteManifest(platform::Platform& os, const std::u16string& F,
                    const std::u16string& wManiFest, std::vector<std::u16string>& wSL);
 

@@ -15,6 +15,7 @@ struct FakePlatform::Node {
   bool folder = false;
   uint32_t attributes = 0;
   std::string bytes;
+  std::string durable;  // what of `bytes` is on the disk
   bool is_link = false;
   std::u16string target;
   bool held_open = false;
@@ -63,13 +64,52 @@ std::vector<std::u16string> Components(const std::u16string& path) {
 FakePlatform::FakePlatform() : top_(new Node) {
   top_->folder = true;
   calls_.reserve(1 << 16);  // counting a call must not allocate, not even in a close
+  remove_attempts.reserve(1 << 10);
 }
 FakePlatform::~FakePlatform() = default;
 
 bool FakePlatform::Fails(Call call) {
+  if (crashed_ || static_cast<int>(calls_.size()) == crash_after_) {
+    Die();
+    throw Crashed{};
+  }
   calls_.push_back(call);
   current_way_ = fail_way_;
   return static_cast<int>(calls_.size()) == fail_at_;
+}
+
+void FakePlatform::Die() {
+  if (crashed_) return;
+  crashed_ = true;
+  if (!power_lost_) return;
+  std::function<void(Node*)> lose = [&](Node* node) {
+    if (!node->folder) node->bytes = node->durable;
+    if (!node->is_link) {
+      for (auto& child : node->children) lose(child.get());
+    }
+  };
+  lose(top_.get());
+}
+
+void FakePlatform::Restart() {
+  handles_.clear();
+  crashed_ = false;
+  crash_after_ = -1;
+  fail_at_ = 0;
+}
+
+FakePlatform::Node* FakePlatform::Parent(const std::u16string& path) {
+  const size_t cut = path.find_last_of(u"\\/");
+  Node* parent = cut == std::u16string::npos ? nullptr : Find(path.substr(0, cut), true);
+  return parent != nullptr && parent->folder ? parent : nullptr;
+}
+
+bool FakePlatform::InUse(const std::map<FileHandle, Node*>& handles, const Node* file) {
+  if (file->held_open) return true;
+  for (const auto& h : handles) {
+    if (h.second == file) return true;
+  }
+  return false;
 }
 
 FakePlatform::Node* FakePlatform::Find(const std::u16string& path, bool follow_last, int depth) {
@@ -112,7 +152,9 @@ void FakePlatform::AddFolder(const std::u16string& path, uint32_t attributes) {
 }
 
 void FakePlatform::AddFile(const std::u16string& path, const std::string& bytes, uint32_t attributes) {
-  Make(path, false, attributes)->bytes = bytes;
+  Node* file = Make(path, false, attributes);
+  file->bytes = bytes;
+  file->durable = bytes;
 }
 
 void FakePlatform::AddLink(const std::u16string& path, const std::u16string& target) {
@@ -201,12 +243,11 @@ FileHandle FakePlatform::CreateFile(const std::u16string& path) {
   if (parent == nullptr || !parent->folder) return kInvalidFile;
   Node* file = parent->Child(parts.back());
   if (file != nullptr) {
-    const bool in_use = file->held_open ||
-        std::any_of(handles_.begin(), handles_.end(), [&](const auto& h) { return h.second == file; });
     // Windows refuses to replace a hidden or system file with a normal one.
     const uint32_t refused = platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem;
-    if (file->folder || in_use || (file->attributes & refused)) return kInvalidFile;
+    if (file->folder || InUse(handles_, file) || (file->attributes & refused)) return kInvalidFile;
     file->bytes.clear();
+    file->durable.clear();
     file->attributes = 0;
     handles_[next_handle_] = file;
   } else {
@@ -246,14 +287,60 @@ bool FakePlatform::WriteFile(FileHandle handle, const char* data, uint32_t size,
   return true;
 }
 
+bool FakePlatform::FlushFile(FileHandle handle) {
+  if (Fails(Call::kFlush)) return false;
+  const auto it = handles_.find(handle);
+  if (it == handles_.end()) return false;
+  it->second->durable = it->second->bytes;
+  return true;
+}
+
+bool FakePlatform::MoveReplacing(const std::u16string& from, const std::u16string& to) {
+  if (Fails(Call::kMove) || from.size() >= kMaxPath || to.size() >= kMaxPath) return false;
+  Node* from_parent = Parent(from);
+  Node* to_parent = Parent(to);
+  Node* source = from_parent ? Find(from, false) : nullptr;
+  if (source == nullptr || source->folder || InUse(handles_, source) || to_parent == nullptr) return false;
+  Node* target = Find(to, false);
+  // Windows refuses a read-only target too; Wine as root does not.
+  if (target == source) return true;
+  if (target != nullptr && (target->folder || InUse(handles_, target) ||
+                            (target->attributes & platform::kAttrReadOnly))) {
+    return false;
+  }
+  // Everything that allocates comes first, so that running out of memory
+  // changes nothing.
+  std::u16string name = Components(to).back();
+  to_parent->children.reserve(to_parent->children.size() + 1);
+  const auto at = [](std::vector<std::unique_ptr<Node>>& nodes, const Node* node) {
+    return std::find_if(nodes.begin(), nodes.end(), [&](const std::unique_ptr<Node>& n) { return n.get() == node; });
+  };
+  auto from_at = at(from_parent->children, source);
+  std::unique_ptr<Node> moved = std::move(*from_at);
+  from_parent->children.erase(from_at);
+  moved->name = std::move(name);
+  if (target != nullptr) {
+    *at(to_parent->children, target) = std::move(moved);
+  } else {
+    to_parent->children.push_back(std::move(moved));
+  }
+  return true;
+}
+
 bool FakePlatform::CloseFile(FileHandle handle) noexcept {
-  const bool fails = Fails(Call::kClose);
+  bool fails = false;
+  try {
+    fails = Fails(Call::kClose);
+  } catch (const Crashed&) {
+    return false;
+  }
   const bool known = handles_.erase(handle) == 1;
   return known && !fails;
 }
 
 bool FakePlatform::RemoveFile(const std::u16string& path) noexcept {
   try {
+    remove_attempts.push_back(path);
     return !Fails(Call::kRemove) && Remove(path);
   } catch (...) {  // no memory to find the file
     return false;
@@ -261,15 +348,11 @@ bool FakePlatform::RemoveFile(const std::u16string& path) noexcept {
 }
 
 bool FakePlatform::Remove(const std::u16string& path) {
-  const size_t cut = path.find_last_of(u"\\/");
-  Node* parent = cut == std::u16string::npos ? nullptr : Find(path.substr(0, cut), true);
+  Node* parent = Parent(path);
   Node* file = parent ? Find(path, false) : nullptr;
   // Windows refuses to remove a read-only file.
-  if (file == nullptr || file->folder || file->held_open || (file->attributes & platform::kAttrReadOnly)) {
+  if (file == nullptr || file->folder || InUse(handles_, file) || (file->attributes & platform::kAttrReadOnly)) {
     return false;
-  }
-  for (const auto& h : handles_) {
-    if (h.second == file) return false;
   }
   auto& siblings = parent->children;
   siblings.erase(std::find_if(siblings.begin(), siblings.end(),

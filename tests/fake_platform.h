@@ -19,7 +19,8 @@ namespace fake {
 // once when it opens and once for every entry it yields.
 enum class Call {
   kCommandLine, kOwnExecutable, kSpecialFolder, kAttributes, kOpenTarget, kFolderId,
-  kListOpen, kListEntry, kCreate, kWrite, kClose, kRemove, kToUtf8, kProcesses, kStdout,
+  kListOpen, kListEntry, kCreate, kWrite, kFlush, kClose, kMove, kRemove, kToUtf8, kProcesses,
+  kStdout,
 };
 
 // How a failing call fails: every call can simply fail (a listing then ends);
@@ -29,6 +30,10 @@ enum class Failure { kFail, kTakeNothing, kTakePart };
 struct ExitCalled {
   int code;
 };
+
+// Thrown by the first call after the process died (see CrashAfterCall); the
+// program's handlers catch only std::exception, so it unwinds to the test.
+struct Crashed {};
 
 class FakePlatform : public platform::Platform {
  public:
@@ -61,6 +66,7 @@ class FakePlatform : public platform::Platform {
   std::set<int> zero_writes;        // the writes (from 1) that take nothing
   uint64_t disk_free = UINT64_MAX;  // a write that does not fit fails
   std::vector<std::u16string> create_attempts;  // every path a create was asked for
+  std::vector<std::u16string> remove_attempts;  // ... and a removal
   int open_files() const { return static_cast<int>(handles_.size()); }
 
   // The countdown: call number k (from 1) fails in the given way.
@@ -69,6 +75,19 @@ class FakePlatform : public platform::Platform {
     fail_way_ = way;
   }
   const std::vector<Call>& calls() const { return calls_; }
+
+  // The crash mode: the process dies right after call k (from 1). Every file
+  // stays as it stands then; no later call, cleanup included, reaches them.
+  // With `power_lost` the machine stops instead: what was written to a file
+  // and not yet flushed is lost as well.
+  void CrashAfterCall(int k, bool power_lost = false) {
+    crash_after_ = k;
+    power_lost_ = power_lost;
+  }
+  bool crashed() const { return crashed_; }
+  // The machine starts again after a crash: the dead process's handles are
+  // gone, and no call fails any more.
+  void Restart();
 
   // platform::Platform
   std::u16string CommandLine() override;
@@ -81,7 +100,9 @@ class FakePlatform : public platform::Platform {
   platform::FileHandle CreateFile(const std::u16string& path) override;
   bool WriteFile(platform::FileHandle file, const char* data, uint32_t size,
                  uint32_t* written) override;
+  bool FlushFile(platform::FileHandle file) override;
   bool CloseFile(platform::FileHandle file) noexcept override;
+  bool MoveReplacing(const std::u16string& from, const std::u16string& to) override;
   bool RemoveFile(const std::u16string& path) noexcept override;
   bool ToUtf8(const std::u16string& text, std::string* utf8) override;
   bool ListProcesses(const ProcessEntry& each) override;
@@ -93,6 +114,9 @@ class FakePlatform : public platform::Platform {
   Node* Find(const std::u16string& path, bool follow_last, int depth = 0);
   Node* Make(const std::u16string& path, bool folder, uint32_t attributes);
   bool Fails(Call call);
+  void Die();
+  Node* Parent(const std::u16string& path);
+  static bool InUse(const std::map<platform::FileHandle, Node*>& handles, const Node* file);
   bool Remove(const std::u16string& path);
 
   std::unique_ptr<Node> top_;
@@ -104,6 +128,9 @@ class FakePlatform : public platform::Platform {
   Failure fail_way_ = Failure::kFail;
   Failure current_way_ = Failure::kFail;
   std::vector<Call> calls_;
+  int crash_after_ = -1;
+  bool power_lost_ = false;
+  bool crashed_ = false;
 };
 
 }  // namespace fake

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <new>
 
 #include "registration/constants.h"
@@ -37,13 +38,20 @@ namespace {
 using fake::Call;
 using fake::Failure;
 using fake::FakePlatform;
+using Files = std::map<std::u16string, std::string>;
 
 const std::u16string kAddins = u"C:\\Users\\user\\AppData\\Roaming\\Autodesk\\Revit\\Addins";
+const std::u16string kName = u"\\ExportToKorvane.addin";
+const char16_t* const kVersionFolders[] = {u"\\2021", u"\\Vendor\\2022", u"\\2023\\2024", u"\\2023",
+                                           u"\\Other\\Deep\\2026"};
 
+// Five version folders, two with an old manifest, a hidden one, a link back
+// to the root, another file beside a manifest, and four arguments with
+// non-ASCII and XML-special text.
 void Build(FakePlatform& os) {
-  for (const char16_t* f : {u"\\2021", u"\\Vendor\\2022", u"\\2023\\2024", u"\\Other\\Deep\\2026"}) {
-    os.AddFolder(kAddins + f);
-  }
+  for (const char16_t* f : kVersionFolders) os.AddFolder(kAddins + f);
+  os.AddFile(kAddins + u"\\2023" + kName, "an old manifest");
+  os.AddFile(kAddins + u"\\Other\\Deep\\2026" + kName, std::string(3000, 'o'));
   os.AddFolder(kAddins + u"\\Hidden", platform::kAttrHidden);
   os.AddFolder(kAddins + u"\\Hidden\\2025");
   os.AddFile(kAddins + u"\\2021\\Other.addin", "other");
@@ -52,42 +60,108 @@ void Build(FakePlatform& os) {
   os.processes = {u"explorer.exe"};
 }
 
-struct Outcome {
-  int32_t code;
-  std::map<std::u16string, std::string> files;
-};
-
-// The files of the scenario after a clean run: its manifests, and the rest.
-const Outcome& Clean() {
-  static const Outcome clean = [] {
-    FakePlatform os;
-    Build(os);
-    Outcome o{registration::Register(os), {}};
-    for (const std::u16string& f : os.Files()) o.files[f] = os.Read(f);
-    return o;
-  }();
-  return clean;
+Files Snapshot(FakePlatform& os) {
+  Files files;
+  for (const std::u16string& f : os.Files()) files[f] = os.Read(f);
+  return files;
 }
 
-// The invariants that hold whatever failed.
-void CheckInvariants(FakePlatform& os, int32_t code) {
-  const Outcome& clean = Clean();
+// The files before any run, and after a clean registration.
+const Files& Before() {
+  static const Files before = [] {
+    FakePlatform os;
+    Build(os);
+    return Snapshot(os);
+  }();
+  return before;
+}
+const Files& Registered() {
+  static const Files registered = [] {
+    FakePlatform os;
+    Build(os);
+    EXPECT_EQ(registration::Register(os), 0);
+    return Snapshot(os);
+  }();
+  return registered;
+}
+
+bool IsManifest(const std::u16string& path) {
+  for (const char16_t* f : kVersionFolders) {
+    if (path == kAddins + f + kName) return true;
+  }
+  return false;
+}
+
+// Every manifest holds its old bytes whole or its new ones whole (a folder
+// without one before may have none); every other file is as it was, apart
+// from new manifests left by a dead process when `temporaries` allows.
+// Returns whether every manifest is the new one.
+bool CheckWhole(FakePlatform& os, bool temporaries) {
+  const Files now = Snapshot(os);
+  bool all_new = true;
+  for (const char16_t* f : kVersionFolders) {
+    const std::u16string path = kAddins + f + kName;
+    const auto old_at = Before().find(path);
+    const auto now_at = now.find(path);
+    const bool is_new = now_at != now.end() && now_at->second == Registered().at(path);
+    const bool is_old = old_at == Before().end() ? now_at == now.end()
+                                                 : now_at != now.end() && now_at->second == old_at->second;
+    EXPECT_TRUE(is_new || is_old) << N(path);
+    all_new = all_new && is_new;
+  }
+  for (const auto& [path, bytes] : now) {
+    if (IsManifest(path)) continue;
+    if (temporaries && path.size() > 4 && path.substr(path.size() - 4) == u".tmp") continue;
+    const auto before = Before().find(path);
+    if (before == Before().end()) {
+      ADD_FAILURE() << "unexpected file " << N(path);
+      continue;
+    }
+    EXPECT_EQ(bytes, before->second) << N(path);
+  }
+  return all_new;
+}
+
+// The manifests a run set out to change: those whose new file it tried to
+// create, or that it tried to remove.
+// A scan that can't tell folders apart descends through the link back to the
+// root, and reaches the same manifests by longer paths.
+std::set<std::u16string> Attempted(const FakePlatform& os) {
+  const auto canonical = [](std::u16string path) {
+    const std::u16string link = u"\\Vendor\\Back";
+    for (size_t at; (at = path.find(link)) != std::u16string::npos;) path.erase(at, link.size());
+    return path;
+  };
+  std::set<std::u16string> attempted;
+  for (const std::u16string& f : os.create_attempts) {
+    attempted.insert(canonical(f.substr(0, f.find_last_of(u'\\')) + kName));
+  }
+  for (const std::u16string& f : os.remove_attempts) attempted.insert(canonical(f));
+  return attempted;
+}
+
+// What a run that ended may report: success only when every manifest it set
+// out to change is changed; otherwise -1, or 1 after an unexpected failure.
+// No other manifest is touched. At most one line, and one only for an
+// unexpected failure.
+void CheckReport(FakePlatform& os, int32_t code, const Files& before, const Files& done) {
   EXPECT_EQ(os.open_files(), 0);
-  // Nothing but the manifests is written, and each one is whole.
-  for (const std::u16string& f : os.Files()) {
-    ASSERT_TRUE(clean.files.count(f)) << "unexpected file " << N(f);
-    EXPECT_EQ(os.Read(f), clean.files.at(f)) << N(f);
+  const std::set<std::u16string> attempted = Attempted(os);
+  const Files now = Snapshot(os);
+  bool all_done = true;
+  for (const char16_t* f : kVersionFolders) {
+    const std::u16string path = kAddins + f + kName;
+    const bool is_done = now.count(path) == done.count(path) && (!now.count(path) || now.at(path) == done.at(path));
+    const bool untouched = now.count(path) == before.count(path) && (!now.count(path) || now.at(path) == before.at(path));
+    if (!attempted.count(path)) EXPECT_TRUE(untouched) << N(path);
+    all_done = all_done && (is_done || !attempted.count(path));
   }
-  // A failed write is reported; success means every manifest tried is there.
-  bool missing = false;
-  for (const std::u16string& f : os.create_attempts) missing = missing || !os.Exists(f);
   if (code == 0 || code == registration::c_RevitRuns || code == registration::c_NoProperFolder) {
-    EXPECT_FALSE(missing);
+    EXPECT_TRUE(all_done);
   }
-  if (missing && code != registration::c_Failed) {
-    EXPECT_EQ(code, registration::c_CouldNotWriteFile);
+  if (!all_done) {
+    EXPECT_TRUE(code == registration::c_CouldNotWriteFile || code == registration::c_Failed) << code;
   }
-  // At most one line, and one only for an unexpected failure.
   const size_t breaks = std::count(os.stdout_text.begin(), os.stdout_text.end(), u'\n');
   EXPECT_LE(breaks, 1u);
   if (breaks == 1) {
@@ -95,62 +169,140 @@ void CheckInvariants(FakePlatform& os, int32_t code) {
   }
 }
 
-TEST(FaultInjection, TheCleanRunWritesEveryVersionFolder) {
-  EXPECT_EQ(Clean().code, 0);
-  EXPECT_EQ(Clean().files.size(), 6u);  // five manifests and the other file
+void CheckRegistration(FakePlatform& os, int32_t code) {
+  CheckWhole(os, false);
+  CheckReport(os, code, Before(), Registered());
+}
+
+// Removal: every file but the manifests is untouched, and each manifest is
+// there as registered, or gone.
+void CheckRemoval(FakePlatform& os, int32_t code) {
+  Files gone = Registered();
+  for (const char16_t* f : kVersionFolders) gone.erase(kAddins + f + kName);
+  const Files now = Snapshot(os);
+  for (const auto& [path, bytes] : now) {
+    const auto registered = Registered().find(path);
+    if (registered == Registered().end()) {
+      ADD_FAILURE() << "unexpected file " << N(path);
+      continue;
+    }
+    EXPECT_EQ(bytes, registered->second) << N(path);
+  }
+  for (const auto& [path, bytes] : gone) EXPECT_TRUE(now.count(path)) << N(path);
+  CheckReport(os, code, Registered(), gone);
+}
+
+void MakeRegistered(FakePlatform& os) {
+  Build(os);
+  for (const auto& [path, bytes] : Registered()) os.AddFile(path, bytes);
+  os.command_line = u"korvane-unregister";
+}
+
+struct Program {
+  const char* name;
+  int32_t (*run)(platform::Platform&);
+  void (*make)(FakePlatform&);
+  void (*check)(FakePlatform&, int32_t);
+};
+const Program kPrograms[] = {
+    {"register", registration::Register, Build, CheckRegistration},
+    {"unregister", registration::Unregister, MakeRegistered, CheckRemoval},
+};
+
+TEST(FaultInjection, TheCleanRunsWriteAndRemoveEveryManifest) {
+  EXPECT_EQ(Registered().size(), 6u);  // five manifests, the other file, and no more
+  FakePlatform os;
+  MakeRegistered(os);
+  EXPECT_EQ(registration::Unregister(os), 0);
+  EXPECT_EQ(Snapshot(os).size(), 1u);
+}
+
+std::vector<Call> CallsOfACleanRun(const Program& program) {
+  FakePlatform probe;
+  program.make(probe);
+  program.run(probe);
+  return probe.calls();
 }
 
 TEST(FaultInjection, EveryPlatformCallFailsInEachOfItsWays) {
-  FakePlatform probe;
-  Build(probe);
-  registration::Register(probe);
-  const std::vector<Call> calls = probe.calls();
-  int runs = 0;
-  for (size_t k = 1; k <= calls.size(); ++k) {
-    std::vector<Failure> ways = {Failure::kFail};
-    if (calls[k - 1] == Call::kWrite) ways = {Failure::kFail, Failure::kTakeNothing, Failure::kTakePart};
-    for (Failure way : ways) {
-      SCOPED_TRACE("call " + std::to_string(k) + " way " + std::to_string(static_cast<int>(way)));
+  for (const Program& program : kPrograms) {
+    const std::vector<Call> calls = CallsOfACleanRun(program);
+    int runs = 0;
+    for (size_t k = 1; k <= calls.size(); ++k) {
+      std::vector<Failure> ways = {Failure::kFail};
+      if (calls[k - 1] == Call::kWrite) ways = {Failure::kFail, Failure::kTakeNothing, Failure::kTakePart};
+      for (Failure way : ways) {
+        SCOPED_TRACE(std::string(program.name) + ": call " + std::to_string(k) + " way " +
+                     std::to_string(static_cast<int>(way)));
+        FakePlatform os;
+        program.make(os);
+        os.FailCall(static_cast<int>(k), way);
+        program.check(os, program.run(os));
+        ++runs;
+      }
+    }
+    std::printf("%s: platform calls: %zu, failing runs: %d\n", program.name, calls.size(), runs);
+  }
+}
+
+TEST(FaultInjection, TheProcessDiesOrTheMachineStopsAfterEveryCall) {
+  const std::vector<Call> calls = CallsOfACleanRun(kPrograms[0]);
+  int crashes = 0;
+  for (size_t k = 0; k <= calls.size(); ++k) {
+    for (bool power_lost : {false, true}) {
+      SCOPED_TRACE("after call " + std::to_string(k) + (power_lost ? ", power lost" : ", killed"));
       FakePlatform os;
       Build(os);
-      os.FailCall(static_cast<int>(k), way);
-      CheckInvariants(os, registration::Register(os));
-      ++runs;
+      os.CrashAfterCall(static_cast<int>(k), power_lost);
+      try {
+        registration::Register(os);
+      } catch (const fake::Crashed&) {
+      }
+      if (k < calls.size()) EXPECT_TRUE(os.crashed());
+      CheckWhole(os, true);
+      // The next run finds whatever the dead one left and does the whole job.
+      os.Restart();
+      EXPECT_EQ(registration::Register(os), 0);
+      EXPECT_EQ(Snapshot(os), Registered());
+      ++crashes;
     }
   }
-  std::printf("platform calls: %zu, failing runs: %d\n", calls.size(), runs);
+  std::printf("crash points: %zu calls, %d crashes (killed and power lost after each)\n", calls.size(),
+              crashes);
 }
 
 TEST(FaultInjection, EveryAllocationFailsInTurn) {
-  g_allocations = 0;
-  {
-    FakePlatform probe;
-    Build(probe);
-    const long before = g_allocations;
-    registration::Register(probe);
-    g_allocations = g_allocations - before;
-  }
-  const long total = g_allocations;
-  for (long k = 1; k <= total; ++k) {
-    SCOPED_TRACE("allocation " + std::to_string(k));
-    FakePlatform os;
-    Build(os);
-    g_allocations_left = k;
-    const int32_t code = registration::Register(os);
-    const bool failed = g_allocations_left == 0;
-    g_allocations_left = -1;
-    ASSERT_TRUE(failed) << "the allocation was never made";
-    // Inside one manifest's write it fails that write alone; anywhere else it
-    // stops the run with one line.
-    if (os.stdout_text.empty()) {
-      EXPECT_EQ(code, registration::c_CouldNotWriteFile);
-    } else {
-      EXPECT_TRUE(code == registration::c_Failed || code == registration::c_CouldNotWriteFile) << code;
-      EXPECT_EQ(os.stdout_text.substr(0, 13), u"OutOfMemory: ");
+  for (const Program& program : kPrograms) {
+    g_allocations = 0;
+    {
+      FakePlatform probe;
+      program.make(probe);
+      const long before = g_allocations;
+      program.run(probe);
+      g_allocations = g_allocations - before;
     }
-    CheckInvariants(os, code);
+    const long total = g_allocations;
+    for (long k = 1; k <= total; ++k) {
+      SCOPED_TRACE(std::string(program.name) + ": allocation " + std::to_string(k));
+      FakePlatform os;
+      program.make(os);
+      g_allocations_left = k;
+      const int32_t code = program.run(os);
+      const bool failed = g_allocations_left == 0;
+      g_allocations_left = -1;
+      ASSERT_TRUE(failed) << "the allocation was never made";
+      // Inside one manifest's write or removal it fails that one alone;
+      // anywhere else it stops the run with one line.
+      if (os.stdout_text.empty()) {
+        EXPECT_EQ(code, registration::c_CouldNotWriteFile);
+      } else {
+        EXPECT_TRUE(code == registration::c_Failed || code == registration::c_CouldNotWriteFile) << code;
+        EXPECT_EQ(os.stdout_text.substr(0, 13), u"OutOfMemory: ");
+      }
+      program.check(os, code);
+    }
+    std::printf("%s: allocations: %ld, each failed once\n", program.name, total);
   }
-  std::printf("allocations: %ld, each failed once\n", total);
 }
 
 }  // namespace

@@ -18,15 +18,16 @@ std::vector<std::u16string> Lines(const std::u16string& text) {
 }
 
 TEST(Manifest, TemplateHasFourteenLinesAndNoBreakAfterTheLast) {
-  const std::vector<std::u16string> lines = Lines(c_Manifest);
+  const std::u16string kTemplate = c_Manifest;
+  const std::vector<std::u16string> lines = Lines(kTemplate);
   ASSERT_EQ(lines.size(), 14u);
   EXPECT_EQ(lines[0], u"<?xml version=\"1.0\" encoding=\"utf-8\"?>");
   EXPECT_EQ(lines[13], u"</RevitAddIns>");
-  EXPECT_EQ(c_Manifest.find(u'\n'), c_Manifest.find(u"\r\n") + 1);
+  EXPECT_EQ(kTemplate.find(u'\n'), kTemplate.find(u"\r\n") + 1);
   for (const char16_t* placeholder : {u"@@DLLPATH", u"@@BUTTONTEXT", u"@@DESC", u"@@ICONPATH"}) {
     const std::u16string p = placeholder;
-    EXPECT_NE(c_Manifest.find(p), std::u16string::npos);
-    EXPECT_EQ(c_Manifest.find(p, c_Manifest.find(p) + 1), std::u16string::npos) << N(p);
+    EXPECT_NE(kTemplate.find(p), std::u16string::npos);
+    EXPECT_EQ(kTemplate.find(p, kTemplate.find(p) + 1), std::u16string::npos) << N(p);
   }
 }
 

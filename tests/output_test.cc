@@ -100,7 +100,12 @@ TEST_F(WriteManifestTest, AManifestThatCannotBeOpenedIsLeftAsItWas) {
     if (attributes == 0) machine.HoldOpen(kFile);
     EXPECT_FALSE(WriteManifest(machine, kFolder, u"new", wSL));
     EXPECT_EQ(machine.Read(kFile), "old");
+    EXPECT_EQ(machine.Files(), std::vector<std::u16string>{kFile});
   }
+  fake::FakePlatform folder;
+  folder.AddFolder(kFile);
+  EXPECT_FALSE(WriteManifest(folder, kFolder, u"new", wSL));
+  EXPECT_TRUE(folder.Files().empty());
   fake::FakePlatform no_folder;
   EXPECT_FALSE(WriteManifest(no_folder, kFolder, u"new", wSL));
   EXPECT_FALSE(no_folder.Exists(kFolder));
@@ -140,12 +145,21 @@ TEST_F(WriteManifestTest, AFirstWriteThatTakesNothingIsTriedOnceMore) {
   }
 }
 
-TEST_F(WriteManifestTest, AFullDiskMidwayLeavesNoFile) {
+TEST_F(WriteManifestTest, AFullDiskMidwayKeepsTheOldManifestAndLeavesNoOtherFile) {
   os.AddFile(kFile, "old manifest");
   os.disk_free = 10;
   EXPECT_FALSE(Write(std::u16string(100, u'x')));
-  EXPECT_FALSE(os.Exists(kFile));
+  EXPECT_EQ(os.Read(kFile), "old manifest");
+  EXPECT_EQ(os.Files(), std::vector<std::u16string>{kFile});
   EXPECT_EQ(os.open_files(), 0);
+}
+
+TEST_F(WriteManifestTest, ANewFileLeftByAKilledRunIsReplaced) {
+  os.AddFile(kFile, "old manifest");
+  os.AddFile(kFolder + u"\\ExportToKorvane.tmp", "half a manifest");
+  ASSERT_TRUE(Write(u"new"));
+  EXPECT_EQ(os.Read(kFile), kBom + "new\r\n");
+  EXPECT_EQ(os.Files(), std::vector<std::u16string>{kFile});
 }
 
 }  // namespace

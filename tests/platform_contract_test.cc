@@ -198,6 +198,40 @@ TEST_P(PlatformContract, CreateFailsWhereNoFileCanBe) {
   }
 }
 
+TEST_P(PlatformContract, AFlushedFileReplacesAnotherInOneMove) {
+  w().MakeFolder(u"out");
+  w().MakeFile(u"out\\m.addin", "the old manifest");
+  const std::u16string fresh = w().At(u"out\\m.tmp");
+  platform::FileHandle file = os().CreateFile(fresh);
+  ASSERT_NE(file, platform::kInvalidFile);
+  uint32_t written = 0;
+  ASSERT_TRUE(os().WriteFile(file, "new", 3, &written));
+  EXPECT_TRUE(os().FlushFile(file));
+  EXPECT_TRUE(os().CloseFile(file));
+  EXPECT_TRUE(os().MoveReplacing(fresh, w().At(u"out\\m.addin")));
+  EXPECT_EQ(w().Read(u"out\\m.addin"), "new");
+  EXPECT_FALSE(w().Exists(u"out\\m.tmp"));
+  // To a name that is free, and over a hidden file, which the move does not refuse.
+  w().MakeFile(u"out\\a.tmp", "a");
+  EXPECT_TRUE(os().MoveReplacing(w().At(u"out\\a.tmp"), w().At(u"out\\free.addin")));
+  EXPECT_EQ(w().Read(u"out\\free.addin"), "a");
+  w().MakeFile(u"out\\.hidden.addin", "h");
+  w().MakeFile(u"out\\h.tmp", "over hidden");
+  EXPECT_TRUE(os().MoveReplacing(w().At(u"out\\h.tmp"), w().At(u"out\\.hidden.addin")));
+  EXPECT_EQ(w().Read(u"out\\.hidden.addin"), "over hidden");
+}
+
+TEST_P(PlatformContract, AMoveOntoAFolderOrFromNothingChangesNothing) {
+  w().MakeFolder(u"out\\dir.addin");
+  w().MakeFile(u"out\\b.tmp", "b");
+  w().MakeFile(u"out\\m.addin", "old");
+  EXPECT_FALSE(os().MoveReplacing(w().At(u"out\\b.tmp"), w().At(u"out\\dir.addin")));
+  EXPECT_EQ(w().Read(u"out\\b.tmp"), "b");
+  EXPECT_EQ(os().FileAttributes(w().At(u"out\\dir.addin")) & kBits, kAttrDirectory);
+  EXPECT_FALSE(os().MoveReplacing(w().At(u"out\\missing.tmp"), w().At(u"out\\m.addin")));
+  EXPECT_EQ(w().Read(u"out\\m.addin"), "old");
+}
+
 TEST_P(PlatformContract, RemoveTakesOnlyAFileThatIsNotReadOnly) {
   w().MakeFolder(u"out\\folder.addin");
   w().MakeFile(u"out\\ro.addin", "old");

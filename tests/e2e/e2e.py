@@ -77,6 +77,14 @@ def install(folder, suffix):
     return os.path.join(folder, "korvane-register" + suffix)
 
 
+def test_user():
+    """An unprivileged user of the tests' own, made when missing."""
+    user = "korvane-test"
+    if subprocess.run(["id", user], capture_output=True).returncode != 0:
+        subprocess.run(["useradd", "--no-create-home", user], check=True)
+    return user
+
+
 def snapshot(top):
     """Every folder and file below `top`, with the files' bytes."""
     found = {}
@@ -313,7 +321,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(self.manifest("Vendor/2022"), self.defaults(2022))
 
     def test_an_old_longer_manifest_is_replaced_and_other_files_stay(self):
-        self.tree("2022")
+        self.tree("2022", "2023")
         with open(os.path.join(self.addins, "2022", NAME), "wb") as f:
             f.write(b"x" * 10000)
         with open(os.path.join(self.addins, "2022", "Other.addin"), "wb") as f:
@@ -323,14 +331,77 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(self.manifest("2022"), self.defaults(2022))
         with open(os.path.join(self.addins, "2022", "Other.addin"), "rb") as f:
             self.assertEqual(f.read(), b"other")
+        # The earlier files and the manifest, nothing else.
+        self.assertEqual(sorted(os.listdir(os.path.join(self.addins, "2022"))), [NAME, "Other.addin"])
+        self.assertEqual(os.listdir(os.path.join(self.addins, "2023")), [NAME])
+
+    def test_a_full_disk_keeps_the_old_manifest_whole(self):
+        if os.getuid() != 0:
+            self.skipTest("needs root to mount a small file system")
+        self.tree("2021", "2022", "2023")
+        full = os.path.join(self.addins, "2022")
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", full], check=True)
+        try:
+            old = b"<an old manifest that works/>"
+            with open(os.path.join(full, NAME), "wb") as f:
+                f.write(old)
+            try:
+                with open(os.path.join(full, "filler"), "wb") as f:
+                    while True:
+                        f.write(b"\0" * 4096)
+                        f.flush()
+            except OSError:
+                pass
+            status, _ = self.run_program()
+            self.assert_status(status, -1)
+            with open(os.path.join(full, NAME), "rb") as f:
+                self.assertEqual(f.read(), old)
+            self.assertEqual(sorted(os.listdir(full)), [NAME, "filler"])
+            self.assertEqual(self.manifest("2021"), self.defaults(2021))
+            self.assertEqual(self.manifest("2023"), self.defaults(2023))
+        finally:
+            subprocess.run(["umount", full], check=True)
+
+    def test_a_folder_name_that_is_no_utf8_leads_to_its_version_folders(self):
+        if ARGS.windows:
+            self.skipTest("a POSIX file name")
+        strange = os.path.join(os.fsencode(self.addins), b"Vendor \xff\xfe", b"2024")
+        os.makedirs(strange)
+        status, _ = self.run_program()
+        self.assert_status(status, 0)
+        self.assertEqual(read_manifest(os.path.join(strange, NAME.encode())), self.defaults(2024))
+        status, _ = self.run_unregister()
+        self.assert_status(status, 0)
+        self.assertEqual(os.listdir(strange), [])
+
+    def test_the_host_is_seen_whoever_runs_it_and_after_its_file_is_removed(self):
+        if ARGS.windows:
+            self.skipTest("the POSIX process list")
+        if os.getuid() != 0:
+            self.skipTest("needs root to run the host as another user")
+        user = test_user()
+        self.tree("2022")
+        host_dir = os.path.join(self.work, "Autodesk Revit")
+        os.makedirs(host_dir)
+        host = os.path.join(host_dir, "Revit.exe")
+        shutil.copy(shutil.which("sleep"), host)
+        process = subprocess.Popen([host, "60"])  # root's, not the user's
+        try:
+            subprocess.run(["chown", "-R", user, self.work], check=True)
+            status, _ = self.run_program(user=user)
+            self.assert_status(status, -3)
+            os.remove(host)
+            status, _ = self.run_program()
+            self.assert_status(status, -3)
+        finally:
+            process.kill()
+            process.wait()
 
     def test_a_read_only_manifest_is_left_unchanged(self):
         # Root may write a read-only file, so the program runs as another user.
         if os.getuid() != 0:
             self.skipTest("needs root to run the program as another user")
-        user = "korvane-test"
-        if subprocess.run(["id", user], capture_output=True).returncode != 0:
-            subprocess.run(["useradd", "--no-create-home", user], check=True)
+        user = test_user()
         m = self.m.for_user(user)
         try:
             addins = os.path.join(m.app_data, "Autodesk", "Revit", "Addins")
