@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest libxml2-dev python3
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev valgrind
           time  # GNU time, which the benchmark reads peak memory with
-          nsis msitools  # the installer engines the recipes are built with
+          nsis msitools wixl  # the installer engines the recipes are built with
           osslsigncode openssl  # Authenticode signing, and throw-away test certificates
           unzip)  # to look into the package
 missing=()
