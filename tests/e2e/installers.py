@@ -3,7 +3,8 @@
 it under Wine, each in a fresh prefix: install and uninstall, against an
 add-in tree.
 
-  installers.py --built build/windows --helper build/windows/tests/test_helper.exe
+  installers.py --built build/windows --helper build/windows/tests/test_helper.exe \
+                --iscc build/tools/node_modules/innosetup-compiler/bin/ISCC.exe
 """
 import argparse
 import os
@@ -111,6 +112,32 @@ class Msi(Recipe):
 
     def uninstall(self):
         return self.msiexec("/x")
+
+
+class Inno(Recipe):
+    @classmethod
+    def build(cls):
+        # Setup creates a window even when silent: give Wine a graphics
+        # driver that needs no display, before any program of the prefix runs.
+        cls.wine([WINE, "reg", "add", "HKCU\\Software\\Wine\\Drivers", "/v", "Graphics", "/d", "null", "/f"])
+        cls.shut_down()
+        # The compiler is a 32-bit Windows program: Debian's wine32 runs it.
+        status, output = cls.wine(["wine", ARGS.iscc, "/Q", "/DKorvaneFiles=" + cls.windows_path(cls.stage),
+                                   "/O" + cls.windows_path(cls.work),
+                                   cls.windows_path(os.path.join(RECIPES, "inno", "korvane.iss"))])
+        assert status == 0, output
+
+    def install(self):
+        return self.wine(["wine", os.path.join(self.work, "korvane-setup.exe"),
+                          "/VERYSILENT", "/SUPPRESSMSGBOXES", "/NORESTART"])
+
+    def uninstall(self):
+        # Inno numbers its uninstallers; the newest is this installation's.
+        folder = os.path.join(self.drive_c, "users", pwd.getpwuid(os.getuid()).pw_name,
+                              "AppData", "Local", "Programs", "Korvane")
+        found = sorted((os.path.getmtime(os.path.join(folder, n)), n) for n in os.listdir(folder)
+                       if n.startswith("unins") and n.endswith(".exe"))
+        return self.wine(["wine", os.path.join(folder, found[-1][1]), "/VERYSILENT", "/SUPPRESSMSGBOXES"])
 
 
 class Script(Recipe):
@@ -240,6 +267,10 @@ class NsisInstaller(Scenarios, Nsis, unittest.TestCase):
     says = False  # a silent NSIS installer shows nothing
 
 
+class InnoSetupInstaller(Scenarios, Inno, unittest.TestCase):
+    says = False  # a very silent Inno Setup installer shows nothing
+
+
 class MsiPackage(Scenarios, Msi, unittest.TestCase):
     pass  # msiexec passes the wrapper's output through
 
@@ -257,9 +288,13 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--built", required=True)
     parser.add_argument("--helper", required=True)
+    parser.add_argument("--iscc", required=True, help="the Inno Setup compiler, ISCC.exe")
     ARGS, rest = parser.parse_known_args()
     ARGS.built = os.path.abspath(ARGS.built)
     ARGS.helper = os.path.abspath(ARGS.helper)
+    ARGS.iscc = os.path.abspath(ARGS.iscc)
+    if not os.path.exists(ARGS.iscc):
+        sys.exit("no Inno Setup compiler at %s: bash scripts/install-deps.sh installs it" % ARGS.iscc)
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
