@@ -440,17 +440,23 @@ class EndToEnd(unittest.TestCase):
             os.remove(release)
         return stop
 
+    def while_held(self, path, run):
+        """Runs `run` while a second Windows process holds `path` open
+        without sharing; returns its status."""
+        stop = self.hold([ARGS.helper, "hold", self.m.program_path(path)],
+                         os.path.join(self.work, "ready"))
+        try:
+            status, _ = run()
+        finally:
+            stop()
+        return status
+
     def test_a_manifest_held_open_by_another_process_gives_minus_one(self):
         if not ARGS.windows:
             self.skipTest("POSIX has no share modes")
         self.tree("2021", "2022", "2023")
         held = os.path.join(self.addins, "2022", NAME)
-        stop = self.hold([ARGS.helper, "hold", self.m.program_path(held)],
-                         os.path.join(self.work, "ready"))
-        try:
-            status, _ = self.run_program()
-        finally:
-            stop()
+        status = self.while_held(held, self.run_program)
         self.assert_status(status, -1)
         self.assertEqual(self.manifest("2021"), self.defaults(2021))
         self.assertEqual(self.manifest("2023"), self.defaults(2023))
@@ -509,12 +515,7 @@ class EndToEnd(unittest.TestCase):
         self.tree("2021", "2022", "2023")
         self.run_program()
         held = os.path.join(self.addins, "2022", NAME)
-        stop = self.hold([ARGS.helper, "hold", self.m.program_path(held)],
-                         os.path.join(self.work, "ready"))
-        try:
-            status, _ = self.run_unregister()
-        finally:
-            stop()
+        status = self.while_held(held, self.run_unregister)
         self.assert_status(status, -1)
         self.assertEqual(self.written(), ["2022/" + NAME])
         self.assertEqual(self.manifest("2022"), self.defaults(2022))
