@@ -9,7 +9,7 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest libxml2-dev
           nsis msitools wixl  # the installer engines the recipes are built with
           osslsigncode openssl  # Authenticode signing, and throw-away test certificates
           unzip  # to look into the package
-          wine32:i386)  # the Inno Setup compiler is a 32-bit Windows program
+          wine wine32:i386)  # `wine` runs the Inno Setup compiler, a 32-bit Windows program
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
