@@ -520,7 +520,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(self.written(), ["2022/" + NAME])
         self.assertEqual(self.manifest("2022"), self.defaults(2022))
 
-    def test_a_running_host_gives_minus_three_then_zero_once_it_ends(self):
+    def test_a_running_host_gives_minus_three_to_both_programs_then_zero_once_it_ends(self):
         self.tree("2022")
         host_dir = os.path.join(self.work, "Autodesk Revit")
         os.makedirs(host_dir)
@@ -537,6 +537,13 @@ class EndToEnd(unittest.TestCase):
             status, _ = self.run_program()
             self.assert_status(status, -3)
             self.assertEqual(self.manifest("2022"), self.defaults(2022))
+            # The removal too: the host keeps the add-in until it restarts.
+            status, _ = self.run_unregister()
+            self.assert_status(status, -3)
+            self.assertEqual(self.written(), [])
+            # Nothing left to remove: nothing the host keeps.
+            status, _ = self.run_unregister()
+            self.assert_status(status, 0)
         finally:
             stop()
         status, _ = self.run_program()
