@@ -155,16 +155,17 @@ bool IsVersionFolder(const std::u16string& entry, int32_t* version) {
   return true;
 }
 
-bool FindVersionFolders(Platform& os, std::vector<VersionFolder>* found) {
+std::vector<VersionFolder> FindVersionFolders(Platform& os) {
+  std::vector<VersionFolder> found;
   const std::u16string wAppDataPath = AddinRoot(os);
-  if (wAppDataPath.empty() || !AddinRootExists(os, wAppDataPath)) return false;
+  if (wAppDataPath.empty() || !AddinRootExists(os, wAppDataPath)) return found;
   std::vector<std::u16string> wSubDirs;
   GetSubDirs(os, wAppDataPath, wSubDirs);
   for (std::u16string& folder : wSubDirs) {
     int32_t version = 0;
-    if (IsVersionFolder(folder, &version)) found->push_back({std::move(folder), version});
+    if (IsVersionFolder(folder, &version)) found.push_back({std::move(folder), version});
   }
-  return true;
+  return found;
 }
 
 }  // namespace registration

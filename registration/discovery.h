@@ -47,9 +47,9 @@ struct VersionFolder {
   int32_t version;
 };
 
-// Every version folder below the user's add-in root, in scan order. False,
-// with nothing found, when there is no add-in root.
-bool FindVersionFolders(platform::Platform& os, std::vector<VersionFolder>* found);
+// Every version folder below the user's add-in root, in scan order; none
+// when there is no add-in root.
+std::vector<VersionFolder> FindVersionFolders(platform::Platform& os);
 
 }  // namespace registration
 

@@ -39,8 +39,8 @@ void RegisterInFolders(Platform& os, const std::vector<std::u16string>& argument
 
   const std::u16string wManifestBase =
       FillManifestBase(settings.wIconPath, settings.wButtonText, settings.wDesc);
-  std::vector<VersionFolder> folders;
-  if (!FindVersionFolders(os, &folders) || folders.empty()) {
+  const std::vector<VersionFolder> folders = FindVersionFolders(os);
+  if (folders.empty()) {
     exit_code = c_NoProperFolder;
     return;
   }
@@ -59,8 +59,8 @@ void RemoveFromFolders(Platform& os, const std::vector<std::u16string>& argument
     exit_code = c_BadCall;
     return;
   }
-  std::vector<VersionFolder> folders;
-  if (!FindVersionFolders(os, &folders) || folders.empty()) {
+  const std::vector<VersionFolder> folders = FindVersionFolders(os);
+  if (folders.empty()) {
     exit_code = c_NoProperFolder;
     return;
   }

@@ -104,9 +104,9 @@ FakePlatform::Node* FakePlatform::Parent(const std::u16string& path) {
   return parent != nullptr && parent->folder ? parent : nullptr;
 }
 
-bool FakePlatform::InUse(const std::map<FileHandle, Node*>& handles, const Node* file) {
+bool FakePlatform::InUse(const Node* file) const {
   if (file->held_open) return true;
-  for (const auto& h : handles) {
+  for (const auto& h : handles_) {
     if (h.second == file) return true;
   }
   return false;
@@ -245,7 +245,7 @@ FileHandle FakePlatform::CreateFile(const std::u16string& path) {
   if (file != nullptr) {
     // Windows refuses to replace a hidden or system file with a normal one.
     const uint32_t refused = platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem;
-    if (file->folder || InUse(handles_, file) || (file->attributes & refused)) return kInvalidFile;
+    if (file->folder || InUse(file) || (file->attributes & refused)) return kInvalidFile;
     file->bytes.clear();
     file->durable.clear();
     file->attributes = 0;
@@ -300,11 +300,11 @@ bool FakePlatform::MoveReplacing(const std::u16string& from, const std::u16strin
   Node* from_parent = Parent(from);
   Node* to_parent = Parent(to);
   Node* source = from_parent ? Find(from, false) : nullptr;
-  if (source == nullptr || source->folder || InUse(handles_, source) || to_parent == nullptr) return false;
+  if (source == nullptr || source->folder || InUse(source) || to_parent == nullptr) return false;
   Node* target = Find(to, false);
-  // Windows refuses a read-only target too; Wine as root does not.
   if (target == source) return true;
-  if (target != nullptr && (target->folder || InUse(handles_, target) ||
+  // Windows refuses a read-only target too; Wine as root does not.
+  if (target != nullptr && (target->folder || InUse(target) ||
                             (target->attributes & platform::kAttrReadOnly))) {
     return false;
   }
@@ -351,7 +351,7 @@ bool FakePlatform::Remove(const std::u16string& path) {
   Node* parent = Parent(path);
   Node* file = parent ? Find(path, false) : nullptr;
   // Windows refuses to remove a read-only file.
-  if (file == nullptr || file->folder || InUse(handles_, file) || (file->attributes & platform::kAttrReadOnly)) {
+  if (file == nullptr || file->folder || InUse(file) || (file->attributes & platform::kAttrReadOnly)) {
     return false;
   }
   auto& siblings = parent->children;

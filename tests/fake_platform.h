@@ -116,7 +116,7 @@ class FakePlatform : public platform::Platform {
   bool Fails(Call call);
   void Die();
   Node* Parent(const std::u16string& path);
-  static bool InUse(const std::map<platform::FileHandle, Node*>& handles, const Node* file);
+  bool InUse(const Node* file) const;
   bool Remove(const std::u16string& path);
 
   std::unique_ptr<Node> top_;

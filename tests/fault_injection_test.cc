@@ -92,6 +92,14 @@ bool IsManifest(const std::u16string& path) {
   return false;
 }
 
+// Whether `path` stands in `now` as in `as`: with the same bytes, or absent
+// from both.
+bool Holds(const Files& now, const Files& as, const std::u16string& path) {
+  const auto a = now.find(path);
+  const auto b = as.find(path);
+  return a == now.end() || b == as.end() ? (a == now.end()) == (b == as.end()) : a->second == b->second;
+}
+
 // Every manifest holds its old bytes whole or its new ones whole (a folder
 // without one before may have none); every other file is as it was, apart
 // from new manifests left by a dead process when `temporaries` allows.
@@ -99,12 +107,7 @@ void CheckWhole(FakePlatform& os, bool temporaries) {
   const Files now = Snapshot(os);
   for (const char16_t* f : kVersionFolders) {
     const std::u16string path = kAddins + f + kName;
-    const auto old_at = Before().find(path);
-    const auto now_at = now.find(path);
-    const bool is_new = now_at != now.end() && now_at->second == Registered().at(path);
-    const bool is_old = old_at == Before().end() ? now_at == now.end()
-                                                 : now_at != now.end() && now_at->second == old_at->second;
-    EXPECT_TRUE(is_new || is_old) << N(path);
+    EXPECT_TRUE(Holds(now, Before(), path) || Holds(now, Registered(), path)) << N(path);
   }
   for (const auto& [path, bytes] : now) {
     if (IsManifest(path)) continue;
@@ -119,9 +122,9 @@ void CheckWhole(FakePlatform& os, bool temporaries) {
 }
 
 // The manifests a run set out to change: those whose new file it tried to
-// create, or that it tried to remove.
-// A scan that can't tell folders apart descends through the link back to the
-// root, and reaches the same manifests by longer paths.
+// create, or that it tried to remove. A scan that can't tell folders apart
+// descends through the link back to the root, and reaches the same
+// manifests by longer paths.
 std::set<std::u16string> Attempted(const FakePlatform& os) {
   const auto canonical = [](std::u16string path) {
     const std::u16string link = u"\\Vendor\\Back";
@@ -147,12 +150,8 @@ void CheckReport(FakePlatform& os, int32_t code, const Files& before, const File
   bool all_done = true;
   for (const char16_t* f : kVersionFolders) {
     const std::u16string path = kAddins + f + kName;
-    const auto same = [&](const Files& as) {
-      return now.count(path) == as.count(path) && (!now.count(path) || now.at(path) == as.at(path));
-    };
-    const bool is_done = same(done);
-    EXPECT_TRUE(attempted.count(path) || same(before)) << N(path);
-    all_done = all_done && (is_done || !attempted.count(path));
+    EXPECT_TRUE(attempted.count(path) || Holds(now, before, path)) << N(path);
+    all_done = all_done && (!attempted.count(path) || Holds(now, done, path));
   }
   if (code == 0 || code == registration::c_RevitRuns || code == registration::c_NoProperFolder) {
     EXPECT_TRUE(all_done);

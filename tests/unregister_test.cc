@@ -25,7 +25,7 @@ void RegisteredTree(fake::FakePlatform& os) {
     os.AddFolder(kAddins + f);
   }
   ASSERT_EQ(Register(os), 0);
-  os.AddFile(kAddins + u"\\Hidden\\2025" + kName, "hidden", 0);
+  os.AddFile(kAddins + u"\\Hidden\\2025" + kName, "hidden");
   os.AddFolder(kAddins + u"\\Hidden", platform::kAttrHidden);
   os.AddFile(kAddins + u"\\Vendor" + kName, "not a version folder");
   os.AddFile(kAddins + u"\\2021\\Other.addin", "other");
@@ -42,12 +42,7 @@ TEST(Unregister, RemovesTheManifestOfEveryVersionFolderAndNothingElse) {
   const std::vector<std::u16string> expected = {
       kAddins + u"\\2021\\Other.addin", kAddins + u"\\Hidden\\2025" + kName,
       kAddins + u"\\Vendor" + kName};
-  EXPECT_EQ(left.size(), expected.size());
-  for (const std::u16string& f : expected) {
-    EXPECT_TRUE(std::find_if(left.begin(), left.end(), [&](const std::u16string& l) {
-                  return N(l) == N(f);
-                }) != left.end()) << N(f);
-  }
+  EXPECT_EQ(left, expected);
   EXPECT_EQ(os.Read(kAddins + u"\\Hidden\\2025" + kName), "hidden");
   EXPECT_TRUE(os.Exists(kAddins + u"\\2025" + kName));  // the folder of that name
   EXPECT_TRUE(os.Exists(kAddins + u"\\2023\\2024"));

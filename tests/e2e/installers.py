@@ -36,9 +36,9 @@ class Recipe:
         cls.prefix = os.path.join(work, "prefix")
         os.mkdir(cls.prefix)
         cls.wine([WINE, "wineboot", "-i"])
-        user = pwd.getpwuid(os.getuid()).pw_name
+        cls.user = pwd.getpwuid(os.getuid()).pw_name
         cls.drive_c = os.path.join(cls.prefix, "drive_c")
-        cls.app_data = os.path.join(cls.drive_c, "users", user, "AppData", "Roaming")
+        cls.app_data = os.path.join(cls.drive_c, "users", cls.user, "AppData", "Roaming")
         # The files a vendor ships: both programs, the add-in, and the wrappers.
         cls.stage = os.path.join(work, "stage")
         os.mkdir(cls.stage)
@@ -74,7 +74,12 @@ class Recipe:
 
     @classmethod
     def install_folder(cls):
-        return "C:\\users\\%s\\AppData\\Local\\Programs\\Korvane" % pwd.getpwuid(os.getuid()).pw_name
+        return "C:\\users\\%s\\AppData\\Local\\Programs\\Korvane" % cls.user
+
+    @classmethod
+    def native_path(cls, windows):
+        """A path below C: as the host system names it."""
+        return os.path.join(cls.drive_c, *windows[len("C:\\"):].split("\\"))
 
 
 class Nsis(Recipe):
@@ -133,8 +138,7 @@ class Inno(Recipe):
 
     def uninstall(self):
         # Inno numbers its uninstallers; the newest is this installation's.
-        folder = os.path.join(self.drive_c, "users", pwd.getpwuid(os.getuid()).pw_name,
-                              "AppData", "Local", "Programs", "Korvane")
+        folder = self.native_path(self.install_folder())
         found = sorted((os.path.getmtime(os.path.join(folder, n)), n) for n in os.listdir(folder)
                        if n.startswith("unins") and n.endswith(".exe"))
         return self.wine(["wine", os.path.join(folder, found[-1][1]), "/VERYSILENT", "/SUPPRESSMSGBOXES"])
@@ -192,8 +196,7 @@ class Scenarios:
             os.makedirs(os.path.join(self.addins, *f.split("/")), exist_ok=True)
 
     def manifests(self):
-        return {os.path.relpath(path, self.addins): data for path, data in
-                ((os.path.join(self.addins, p), d) for p, d in e2e.snapshot(self.addins).items())
+        return {path: data for path, data in e2e.snapshot(self.addins).items()
                 if os.path.basename(path) == NAME and data is not None}
 
     def assert_says(self, output, words):
